@@ -1,0 +1,12 @@
+// The full-screen OpenGL display and the world projection every drawing relies on.
+#pragma once
+
+// Starts SDL's video, opens a full-screen double-buffered OpenGL mode at the desktop's own
+// size and depth, with the caption "Vornelle" and no cursor, and applies reshape().
+// Throws SDLError on failure, leaving in place whatever it had already done; once SDL has
+// started, its shutdown is registered with atexit.
+void setupDisplay();
+
+// Maps the world square -500..500 (both axes, depth -1..1) onto a width x height pixel
+// viewport, stretched to its shape.
+void reshape(int width, int height);

@@ -1,0 +1,89 @@
+#include "app/FrameLoop.h"
+
+#include <SDL_opengl.h>
+
+#include <cstdint>
+
+#include "app/Display.h"
+#include "field/MetaballField.h"
+#include "render/ContourRenderer.h"
+
+namespace
+{
+
+const int kMotionTolerance = 1; // pixels
+const Uint8 kEndingButtons =
+    SDL_BUTTON(SDL_BUTTON_LEFT) | SDL_BUTTON(SDL_BUTTON_MIDDLE) | SDL_BUTTON(SDL_BUTTON_RIGHT);
+const float kSecondsPerMillisecond = 0.001f;
+
+bool pointerWasTouched()
+{
+    int dx = 0;
+    int dy = 0;
+    const Uint8 buttons = SDL_GetRelativeMouseState(&dx, &dy);
+    return pointerEndsRun(dx, dy, buttons);
+}
+
+// Takes at most one event: any others wait for the frames after this one.
+bool nextEventEndsRun()
+{
+    SDL_Event event;
+    return SDL_PollEvent(&event) != 0 && eventEndsRun(event);
+}
+
+} // namespace
+
+bool pointerEndsRun(int dx, int dy, Uint8 buttons)
+{
+    return dx > kMotionTolerance || dy > kMotionTolerance || (buttons & kEndingButtons) != 0;
+}
+
+bool eventEndsRun(const SDL_Event& event)
+{
+    switch (event.type)
+    {
+    case SDL_KEYDOWN:
+        return event.key.keysym.sym == SDLK_ESCAPE;
+    case SDL_QUIT:
+        return true;
+    case SDL_VIDEORESIZE:
+        reshape(event.resize.w, event.resize.h);
+        return false;
+    default:
+        return false;
+    }
+}
+
+float FrameClock::secondsSinceLastFrame(Uint32 now)
+{
+    const auto elapsed = static_cast<std::int32_t>(now - previous);
+    previous = now;
+    return static_cast<float>(elapsed) * kSecondsPerMillisecond;
+}
+
+bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock)
+{
+    // Input, before anything is drawn, so ending never costs more than this frame.
+    const bool touched = pointerWasTouched();
+    if (nextEventEndsRun() || touched)
+        return false;
+
+    const float dt = clock.secondsSinceLastFrame(SDL_GetTicks());
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    glLoadIdentity();
+    field.update(dt);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    renderer.draw();
+
+    SDL_GL_SwapBuffers();
+    return true;
+}
+
+void runFrameLoop(MetaballField& field, ContourRenderer& renderer)
+{
+    FrameClock clock;
+    while (runFrame(field, renderer, clock))
+    {
+    }
+}

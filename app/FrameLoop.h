@@ -1,0 +1,34 @@
+// The frame loop: input, time, update, draw, swap, until the user comes back.
+// Needs the display set up (setupDisplay). Single-threaded; no pause state.
+#pragma once
+
+#include <SDL.h>
+
+class ContourRenderer;
+class MetaballField;
+
+// Relative pointer motion in pixels (SDL's y grows downward) and SDL's button mask.
+// Only motion of more than one pixel right or down, or a held left, middle or right
+// button, ends the run.
+bool pointerEndsRun(int dx, int dy, Uint8 buttons);
+
+// Escape and the quit request end the run; a resize re-applies the projection; anything
+// else is ignored.
+bool eventEndsRun(const SDL_Event& event);
+
+// Seconds between frames from SDL's millisecond ticks. The previous tick starts at 0, so
+// the first frame's step is the whole time since SDL started.
+class FrameClock
+{
+public:
+    // Wraps with the 32-bit tick counter; never capped.
+    float secondsSinceLastFrame(Uint32 now);
+
+private:
+    Uint32 previous = 0;
+};
+
+// One pass of the loop. Returns false, before drawing anything, when the run should end.
+bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock);
+
+void runFrameLoop(MetaballField& field, ContourRenderer& renderer);

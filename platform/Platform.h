@@ -1,0 +1,35 @@
+// The few things the shell needs from the operating system and its window system that the
+// SDL 1.2 API does not say the same way everywhere: a seed clock, the desktop's mode, swap
+// control and whether SDL's video driver shows anything at all.
+// One source file per platform implements this header; nothing else in the program tests
+// which platform it is on. Knows nothing of the scene or of drawing.
+#pragma once
+
+#include <cstdint>
+
+namespace platform
+{
+
+// Pixels and bits per pixel of the desktop as it is now.
+struct DesktopMode
+{
+    int width;
+    int height;
+    int bitsPerPixel;
+};
+
+// Milliseconds on a clock that differs from run to run, truncated to 32 bits: the seed.
+std::uint32_t millisecondTicks();
+
+// After SDL_Init: false when SDL fell back on its own to a video driver that puts nothing on
+// a screen (no display could be opened). A driver the user chose is always taken as meant.
+bool videoDriverReachesScreen();
+
+// After SDL_Init, before SDL_SetVideoMode: ask for buffer swaps that wait for this many
+// vertical retraces, where the GL offers swap control; elsewhere it asks for nothing.
+void requestSwapInterval(int interval);
+
+// After SDL_Init, before SDL_SetVideoMode.
+DesktopMode desktopMode();
+
+} // namespace platform

@@ -1,0 +1,88 @@
+#include "render/ContourRenderer.h"
+
+#include <GL/gl.h>
+
+#include "field/ScalarField.h"
+#include "render/MarchingSquares.h"
+
+using namespace marching;
+
+namespace
+{
+
+const float kLineWidth = 2.0f;
+
+void sampleLattice(const ScalarField& function, float* values, Colour* colours)
+{
+    for (int row = 0; row < kSamplesPerSide; ++row)
+    {
+        const float y = static_cast<float>(kFirstSample + kSpacing * row);
+        for (int column = 0; column < kSamplesPerSide; ++column)
+        {
+            const Vec2 point{static_cast<float>(kFirstSample + kSpacing * column), y};
+            const FieldSample sample = function.evaluate(point);
+            const int index = row * kSamplesPerSide + column;
+            values[index] = sample.value;
+            colours[index] = Colour{sample.r, sample.g, sample.b};
+        }
+    }
+}
+
+void drawSegment(const ContourPoint& from, const ContourPoint& to)
+{
+    glBegin(GL_LINES);
+    glColor3f(from.colour.r, from.colour.g, from.colour.b);
+    glVertex2f(from.x, from.y);
+    glColor3f(to.colour.r, to.colour.g, to.colour.b);
+    glVertex2f(to.x, to.y);
+    glEnd();
+}
+
+void traceCell(int row, int column, const float* values, const Colour* colours, float threshold)
+{
+    const float y0 = static_cast<float>(kFirstCorner + kSpacing * row);
+    const float x0 = static_cast<float>(kFirstCorner + kSpacing * column);
+    const float y1 = y0 + static_cast<float>(kSpacing);
+    const float x1 = x0 + static_cast<float>(kSpacing);
+    const int i = row * kSamplesPerSide + column;
+    const int indices[4] = {i, i + 1, i + kSamplesPerSide, i + kSamplesPerSide + 1};
+    const float xs[4] = {x0, x1, x0, x1};
+    const float ys[4] = {y0, y0, y1, y1};
+
+    GridCorner corners[4];
+    for (int k = 0; k < 4; ++k)
+        corners[k] = GridCorner{xs[k], ys[k], indices[k], isInside(values[indices[k]], threshold)};
+
+    const CellCase& cell = cellCase(
+        caseIndex(corners[A].inside, corners[B].inside, corners[C].inside, corners[D].inside));
+    for (int s = 0; s < cell.segmentCount; ++s)
+    {
+        const Segment& segment = cell.segments[s];
+        drawSegment(crossing(corners[segment.first.p], corners[segment.first.q], values, colours,
+                             threshold),
+                    crossing(corners[segment.second.p], corners[segment.second.q], values, colours,
+                             threshold));
+    }
+}
+
+} // namespace
+
+ContourRenderer::ContourRenderer(ScalarField* function, float threshold)
+    : function(function), threshold(threshold)
+{
+}
+
+void ContourRenderer::draw()
+{
+    glLineWidth(kLineWidth);
+    glEnable(GL_LINE_SMOOTH);
+
+    // Working storage of this call only: about 74 KB, never on the heap.
+    float values[kSampleCount];
+    Colour colours[kSampleCount];
+    sampleLattice(*function, values, colours);
+
+    for (int row = 0; row < kCellsPerSide; ++row)
+        for (int column = 0; column < kCellsPerSide; ++column)
+            traceCell(row, column, values, colours, threshold);
+}
