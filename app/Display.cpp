@@ -13,6 +13,7 @@ namespace
 
 const char* const kCaption = "Vornelle";
 const Uint32 kVideoModeFlags = SDL_FULLSCREEN | SDL_OPENGL | SDL_HWSURFACE;
+const Uint32 kHostWindowFlags = SDL_OPENGL | SDL_HWSURFACE;
 const int kSwapInterval = 1;
 const double kWorldHalfSize = 500.0;
 
@@ -29,16 +30,7 @@ void startVideo()
     }
 }
 
-void setInitialGlState()
-{
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glDisable(GL_DEPTH_TEST);
-}
-
-} // namespace
-
-void setupDisplay()
+void startVideoWithOpenGl()
 {
     startVideo();
     std::atexit(SDL_Quit);
@@ -46,17 +38,50 @@ void setupDisplay()
     SDL_WM_SetCaption(kCaption, nullptr);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     platform::requestSwapInterval(kSwapInterval);
-    SDL_ShowCursor(SDL_DISABLE);
+}
 
-    const platform::DesktopMode desktop = platform::desktopMode();
+void setInitialGlState()
+{
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glDisable(GL_DEPTH_TEST);
+}
+
+void setVideoMode(const platform::DesktopMode& mode, Uint32 flags)
+{
     // Kept for the whole run by SDL itself; nothing here draws into it directly.
-    SDL_Surface* screen =
-        SDL_SetVideoMode(desktop.width, desktop.height, desktop.bitsPerPixel, kVideoModeFlags);
+    SDL_Surface* screen = SDL_SetVideoMode(mode.width, mode.height, mode.bitsPerPixel, flags);
     if (screen == nullptr)
         throw SDLError("Unable to set video mode");
 
     setInitialGlState();
     reshape(screen->w, screen->h);
+}
+
+std::string missingWindowMessage(unsigned long window)
+{
+    char message[64];
+    std::snprintf(message, sizeof message, "Unable to find window 0x%lx", window);
+    return message;
+}
+
+} // namespace
+
+void setupDisplay()
+{
+    startVideoWithOpenGl();
+    SDL_ShowCursor(SDL_DISABLE);
+    setVideoMode(platform::desktopMode(), kVideoModeFlags);
+}
+
+void setupDisplayInWindow(unsigned long hostWindow)
+{
+    platform::drawIntoHostWindow(hostWindow);
+    startVideoWithOpenGl();
+    platform::DesktopMode mode{};
+    if (!platform::hostWindowMode(hostWindow, mode))
+        throw SDLError(missingWindowMessage(hostWindow));
+    setVideoMode(mode, kHostWindowFlags);
 }
 
 void reshape(int width, int height)

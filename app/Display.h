@@ -7,6 +7,11 @@
 // started, its shutdown is registered with atexit.
 void setupDisplay();
 
+// The same, but drawing into the window with the id hostWindow that a screensaver daemon
+// made, at that window's own size and depth, not full screen, the cursor left to the daemon.
+// Throws SDLError also when the display has no such window.
+void setupDisplayInWindow(unsigned long hostWindow);
+
 // Maps the world square -500..500 (both axes, depth -1..1) onto a width x height pixel
 // viewport, stretched to its shape.
 void reshape(int width, int height);

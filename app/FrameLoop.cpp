@@ -6,6 +6,7 @@
 
 #include "app/Display.h"
 #include "field/MetaballField.h"
+#include "platform/Platform.h"
 #include "render/ContourRenderer.h"
 
 namespace
@@ -25,10 +26,15 @@ bool pointerWasTouched()
 }
 
 // Takes at most one event: any others wait for the frames after this one.
-bool nextEventEndsRun()
+bool nextEventEndsRun(RunOwner owner)
 {
     SDL_Event event;
-    return SDL_PollEvent(&event) != 0 && eventEndsRun(event);
+    return SDL_PollEvent(&event) != 0 && eventEndsRun(event, owner);
+}
+
+bool hostTookWindowAway(RunOwner owner)
+{
+    return owner == RunOwner::HostDaemon && platform::hostWindowGone();
 }
 
 } // namespace
@@ -38,12 +44,12 @@ bool pointerEndsRun(int dx, int dy, Uint8 buttons)
     return dx > kMotionTolerance || dy > kMotionTolerance || (buttons & kEndingButtons) != 0;
 }
 
-bool eventEndsRun(const SDL_Event& event)
+bool eventEndsRun(const SDL_Event& event, RunOwner owner)
 {
     switch (event.type)
     {
     case SDL_KEYDOWN:
-        return event.key.keysym.sym == SDLK_ESCAPE;
+        return owner == RunOwner::User && event.key.keysym.sym == SDLK_ESCAPE;
     case SDL_QUIT:
         return true;
     case SDL_VIDEORESIZE:
@@ -61,11 +67,12 @@ float FrameClock::secondsSinceLastFrame(Uint32 now)
     return static_cast<float>(elapsed) * kSecondsPerMillisecond;
 }
 
-bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock)
+bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock, RunOwner owner)
 {
-    // Input, before anything is drawn, so ending never costs more than this frame.
-    const bool touched = pointerWasTouched();
-    if (nextEventEndsRun() || touched)
+    // Input, before anything is drawn, so ending never costs more than this frame. The
+    // pointer is read in every run, so that its relative motion never piles up.
+    const bool touched = pointerWasTouched() && owner == RunOwner::User;
+    if (nextEventEndsRun(owner) || touched || hostTookWindowAway(owner))
         return false;
 
     const float dt = clock.secondsSinceLastFrame(SDL_GetTicks());
@@ -80,10 +87,10 @@ bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock
     return true;
 }
 
-void runFrameLoop(MetaballField& field, ContourRenderer& renderer)
+void runFrameLoop(MetaballField& field, ContourRenderer& renderer, RunOwner owner)
 {
     FrameClock clock;
-    while (runFrame(field, renderer, clock))
+    while (runFrame(field, renderer, clock, owner))
     {
     }
 }

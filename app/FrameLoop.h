@@ -7,14 +7,23 @@
 class ContourRenderer;
 class MetaballField;
 
+// Who decides when the run ends. On a screen of its own the user does: the pointer and Escape
+// end the run. In a window a screensaver daemon lends, the daemon does: it owns the keyboard
+// and mouse, and ends the run with the quit request or by taking its window away.
+enum class RunOwner
+{
+    User,
+    HostDaemon,
+};
+
 // Relative pointer motion in pixels (SDL's y grows downward) and SDL's button mask.
 // Only motion of more than one pixel right or down, or a held left, middle or right
 // button, ends the run.
 bool pointerEndsRun(int dx, int dy, Uint8 buttons);
 
-// Escape and the quit request end the run; a resize re-applies the projection; anything
-// else is ignored.
-bool eventEndsRun(const SDL_Event& event);
+// Escape (only when the user owns the run) and the quit request end the run; a resize
+// re-applies the projection; anything else is ignored.
+bool eventEndsRun(const SDL_Event& event, RunOwner owner = RunOwner::User);
 
 // Seconds between frames from SDL's millisecond ticks. The previous tick starts at 0, so
 // the first frame's step is the whole time since SDL started.
@@ -29,6 +38,8 @@ private:
 };
 
 // One pass of the loop. Returns false, before drawing anything, when the run should end.
-bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock);
+// A daemon's run also ends once its window is gone.
+bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock,
+              RunOwner owner = RunOwner::User);
 
-void runFrameLoop(MetaballField& field, ContourRenderer& renderer);
+void runFrameLoop(MetaballField& field, ContourRenderer& renderer, RunOwner owner = RunOwner::User);

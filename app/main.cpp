@@ -1,5 +1,6 @@
 // Vornelle: the coloured outline of 35 drifting metaballs, full screen, until the user
-// comes back. Runs only when started with "/s".
+// comes back. Runs only when started with "/s"; draws into a screensaver daemon's window
+// instead when one is named (--window-id ID or XSCREENSAVER_WINDOW).
 #include <SDL.h>
 
 #include <cstdlib>
@@ -15,14 +16,32 @@
 
 namespace
 {
+
 const float kIsoLevel = 1.0f;
+
+// The daemon's window named on the command line or in the environment; 0 when none is.
+// False, after saying why on standard error, when the name is not a window id.
+bool findHostWindow(int argc, char** argv, unsigned long& hostWindow)
+{
+    const WindowIdText named = namedHostWindow(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
+    hostWindow = 0;
+    if (named.text == nullptr || parseWindowId(named.text, hostWindow))
+        return true;
+    std::cerr << "vornelle: " << named.source << " \"" << named.text
+              << "\" is not a window id (expected a number such as 0x2a00007)\n";
+    return false;
 }
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     // Check arguments: anything but the run argument ends here, before SDL is touched.
     if (!isRunArgument(argc, argv))
         return 0;
+    unsigned long hostWindow = 0;
+    if (!findHostWindow(argc, argv, hostWindow))
+        return -1;
 
     // Seed: every run starts from a fresh arrangement.
     std::srand(platform::millisecondTicks());
@@ -35,8 +54,11 @@ int main(int argc, char** argv)
     try
     {
         // Set up the display, then loop: input, time, update, draw, swap.
-        setupDisplay();
-        runFrameLoop(*field, *renderer);
+        if (hostWindow == 0)
+            setupDisplay();
+        else
+            setupDisplayInWindow(hostWindow);
+        runFrameLoop(*field, *renderer, hostWindow == 0 ? RunOwner::User : RunOwner::HostDaemon);
     }
     catch (const SDLError& error)
     {

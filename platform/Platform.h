@@ -1,6 +1,6 @@
 // The few things the shell needs from the operating system and its window system that the
 // SDL 1.2 API does not say the same way everywhere: a seed clock, the desktop's mode, swap
-// control and whether SDL's video driver shows anything at all.
+// control, whether SDL's video driver shows anything at all, and a host window to draw into.
 // One source file per platform implements this header; nothing else in the program tests
 // which platform it is on. Knows nothing of the scene or of drawing.
 #pragma once
@@ -31,5 +31,21 @@ void requestSwapInterval(int interval);
 
 // After SDL_Init, before SDL_SetVideoMode.
 DesktopMode desktopMode();
+
+// A window that another program (a screensaver daemon) made for us to draw into: its id
+// in the window system, as the daemon hands it over.
+using HostWindowId = unsigned long;
+
+// Before SDL_Init: makes SDL draw with OpenGL into the host window instead of opening a
+// window of its own.
+void drawIntoHostWindow(HostWindowId window);
+
+// After SDL_Init, before SDL_SetVideoMode: the host window's size in pixels and its depth,
+// and from now on watch it for hostWindowGone(). False when the display has no such window.
+bool hostWindowMode(HostWindowId window, DesktopMode& mode);
+
+// True once the watched host window has been destroyed: the run should end. When drawing
+// into it fails first, that failure ends the process at once with status 0 and no report.
+bool hostWindowGone();
 
 } // namespace platform

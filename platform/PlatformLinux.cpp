@@ -2,16 +2,59 @@
 #include "platform/Platform.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 namespace
 {
 
 // Drivers SDL falls back to when no display can be opened: they run, but nobody sees them.
 const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
+
+// The host window, watched through a connection of our own: SDL's events are SDL's to read.
+Display* watcher = nullptr;
+Window hostWindow = None;
+bool hostWindowInUse = false; // its size is known and SDL is told to draw into it
+bool hostWindowDestroyed = false;
+XErrorHandler reportXError = nullptr;
+
+bool saysHostWindowIsGone(const XErrorEvent& error)
+{
+    return error.resourceid == hostWindow &&
+           (error.error_code == BadWindow || error.error_code == BadDrawable);
+}
+
+// Xlib's error handler is one for the whole process, SDL's and GL's connections included. The
+// daemon may take its window away at any moment, often before we have heard of it, and the
+// GL then fails in the middle of a frame; it cannot be trusted to go on from there (it reads
+// window sizes that the failed request never filled in). So, like Xlib's own handler, this
+// one ends the process, but with status 0: the daemon ending the run is a normal end. SDL's
+// shutdown is skipped, since it would talk to the server from inside this handler. Any other
+// complaint goes on to the handler that was there before.
+int quietAboutHostWindow(Display* display, XErrorEvent* error)
+{
+    if (!hostWindowDestroyed && !saysHostWindowIsGone(*error))
+        return reportXError != nullptr ? reportXError(display, error) : 0;
+    hostWindowDestroyed = true;
+    if (hostWindowInUse)
+        std::_Exit(0);
+    return 0; // asking for the size of a window that is not there: the caller sees it failed
+}
+
+void collectHostWindowEvents()
+{
+    while (XPending(watcher) > 0)
+    {
+        XEvent event;
+        XNextEvent(watcher, &event);
+        if (event.type == DestroyNotify && event.xdestroywindow.window == hostWindow)
+            hostWindowDestroyed = true;
+    }
+}
 
 bool userChoseDriver()
 {
@@ -60,6 +103,40 @@ DesktopMode desktopMode()
     if (info == nullptr)
         return DesktopMode{0, 0, 0}; // SDL_SetVideoMode reads zeros as "the current mode"
     return DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel};
+}
+
+void drawIntoHostWindow(HostWindowId window)
+{
+    const bool replace = true;
+    setenv("SDL_WINDOWID", std::to_string(window).c_str(), replace);
+    // Without this the SDL 1.2 API on SDL2 cannot make an OpenGL context for a foreign window.
+    setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
+}
+
+bool hostWindowMode(HostWindowId window, DesktopMode& mode)
+{
+    if (watcher == nullptr)
+        watcher = XOpenDisplay(nullptr);
+    if (watcher == nullptr)
+        return false;
+    hostWindow = window;
+    reportXError = XSetErrorHandler(quietAboutHostWindow);
+
+    // Asking for destruction first means no DestroyNotify can slip between the two requests.
+    XSelectInput(watcher, hostWindow, StructureNotifyMask);
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(watcher, hostWindow, &attributes) == 0 || hostWindowDestroyed)
+        return false;
+    mode = DesktopMode{attributes.width, attributes.height, attributes.depth};
+    hostWindowInUse = true;
+    return true;
+}
+
+bool hostWindowGone()
+{
+    if (watcher != nullptr && !hostWindowDestroyed)
+        collectHostWindowEvents();
+    return hostWindowDestroyed;
 }
 
 } // namespace platform

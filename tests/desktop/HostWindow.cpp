@@ -1,0 +1,72 @@
+// host-window [WIDTHxHEIGHT+X+Y]: stands in for a screensaver daemon. Creates a black,
+// unmanaged window of that geometry (default 320x240+200+150), prints its id in hex on
+// standard output and then holds it until killed; the X server destroys the window when the
+// connection closes, as it does when a daemon drops its window.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+
+namespace
+{
+
+struct Geometry
+{
+    unsigned int width = 320;
+    unsigned int height = 240;
+    int x = 200;
+    int y = 150;
+};
+
+bool parseGeometry(const char* text, Geometry& geometry)
+{
+    int x = 0;
+    int y = 0;
+    unsigned int width = 0;
+    unsigned int height = 0;
+    const int mask = XParseGeometry(text, &x, &y, &width, &height);
+    const int needed = WidthValue | HeightValue | XValue | YValue;
+    if ((mask & needed) != needed || (mask & (XNegative | YNegative)) != 0)
+        return false;
+    geometry = Geometry{width, height, x, y};
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Geometry geometry;
+    if (argc > 1 && !parseGeometry(argv[1], geometry))
+    {
+        std::fprintf(stderr, "host-window: expected WIDTHxHEIGHT+X+Y, got \"%s\"\n", argv[1]);
+        return 2;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+    {
+        std::fprintf(stderr, "host-window: cannot open the display\n");
+        return 1;
+    }
+
+    const int screen = DefaultScreen(display);
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = BlackPixel(display, screen);
+    attributes.override_redirect = True; // placed exactly where asked, managed or not
+    const Window window =
+        XCreateWindow(display, RootWindow(display, screen), geometry.x, geometry.y, geometry.width,
+                      geometry.height, 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWBackPixel | CWOverrideRedirect, &attributes);
+    XSelectInput(display, window, StructureNotifyMask);
+    XMapWindow(display, window);
+    for (XEvent event{}; event.type != MapNotify;)
+        XNextEvent(display, &event);
+
+    std::printf("0x%lx\n", window);
+    std::fflush(stdout);
+    for (;;)
+    {
+        XEvent event;
+        XNextEvent(display, &event);
+    }
+}

@@ -1,0 +1,126 @@
+#!/bin/bash
+# hack_mode.sh VORNELLE HOST_WINDOW: Vornelle inside a window that a stand-in daemon made.
+# It draws there and nowhere else, ignores the mouse and keys, and ends with status 0 on
+# SIGTERM or when the window goes away; a malformed or unknown window id is an error.
+set -u
+binary=$1
+hostWindow=$2
+work=$(mktemp -d)
+hostPid=""
+saverPid=""
+trap 'kill $saverPid $hostPid 2>/dev/null; rm -rf "$work"' EXIT
+failures=0
+geometry=320x240+200+150
+region="200,150 519,389" # the window's pixels, corner to corner
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+openHostWindow() {
+    "$hostWindow" "$geometry" >"$work/id" &
+    hostPid=$!
+    for _ in $(seq 100); do
+        [ -s "$work/id" ] && break
+        sleep 0.1
+    done
+    window=$(cat "$work/id")
+    [ -n "$window" ] || { echo "FAIL: the host window did not appear"; exit 1; }
+}
+
+# Waits up to five seconds for the saver to end; sets status to its status, or "running".
+waitForEnd() {
+    for _ in $(seq 50); do
+        kill -0 "$saverPid" 2>/dev/null || break
+        sleep 0.1
+    done
+    status=running
+    kill -0 "$saverPid" 2>/dev/null && return
+    wait "$saverPid"
+    status=$?
+}
+
+stillRunning() {
+    sleep 1
+    kill -0 "$saverPid" 2>/dev/null
+}
+
+screenshot() {
+    xwd -root -silent | convert xwd:- "$1"
+}
+
+# Share of the window that is lit, strongest saturation there, and how many pixels outside
+# it changed since the "before" picture.
+lookAtPictures() {
+    lit=$(convert "$work/after.png" -crop "${geometry}" +repage -fill white +opaque black \
+        -colorspace Gray -format '%[fx:mean]' info:)
+    saturation=$(convert "$work/after.png" -crop "${geometry}" +repage -colorspace HSL \
+        -channel G -separate -format '%[fx:maxima]' info:)
+    changedOutside=$(convert "$work/before.png" "$work/after.png" -compose difference \
+        -composite -fill black -draw "rectangle $region" -fill white +opaque black \
+        -colorspace Gray -format '%[fx:mean*w*h]' info:)
+}
+
+# --- XSCREENSAVER_WINDOW: draws inside, nothing outside; the mouse and keys are ignored;
+# SIGTERM ends it with 0.
+openHostWindow
+screenshot "$work/before.png"
+XSCREENSAVER_WINDOW=$window "$binary" /s 2>"$work/stderr" &
+saverPid=$!
+# The drifting outline may miss so small a window for a moment: look up to ten times.
+for _ in $(seq 10); do
+    sleep 1
+    screenshot "$work/after.png"
+    lookAtPictures
+    [ "$changedOutside" = 0 ] || break
+    awk -v lit="$lit" -v s="$saturation" 'BEGIN { exit !(lit > 0.0005 && s > 0.3) }' && break
+done
+awk -v lit="$lit" 'BEGIN { exit !(lit > 0.0005 && lit < 0.3) }' ||
+    fail "expected thin contours inside the window, $lit of it is lit"
+awk -v s="$saturation" 'BEGIN { exit !(s > 0.3) }' ||
+    fail "expected coloured contours, strongest saturation $saturation"
+[ "$changedOutside" = 0 ] || fail "$changedOutside pixels outside the window changed"
+xdotool search --name '^Vornelle$' >/dev/null && fail "it opened a window of its own"
+
+xdotool mousemove 360 270 sleep 0.2 mousemove_relative 40 40 sleep 0.2 \
+    mousemove_relative 5 5 click 1 click 3 key Escape key q
+stillRunning || fail "mouse motion, clicks or keys over the window ended the run"
+kill -TERM "$saverPid"
+waitForEnd
+[ "$status" = 0 ] || fail "SIGTERM: expected status 0, got $status"
+[ -s "$work/stderr" ] && fail "SIGTERM: stderr [$(cat "$work/stderr")]"
+
+# --- --window-id wins over a malformed XSCREENSAVER_WINDOW; destroying the window ends the
+# run with 0 and no X error report.
+XSCREENSAVER_WINDOW=banana "$binary" /s --window-id "$window" 2>"$work/stderr" &
+saverPid=$!
+stillRunning || fail "--window-id: ended at once [$(cat "$work/stderr")]"
+kill "$hostPid"
+wait "$hostPid" 2>/dev/null
+waitForEnd
+[ "$status" = 0 ] || fail "window destroyed: expected status 0, got $status"
+[ -s "$work/stderr" ] && fail "window destroyed: stderr [$(cat "$work/stderr")]"
+
+# --- Ids that name no window.
+expectError() {
+    local what=$1 expected=$2
+    shift 2
+    local stderr status
+    stderr=$(timeout 20 "$@" 2>&1 >/dev/null)
+    status=$?
+    [ "$status" -eq 255 ] || fail "$what: expected status 255, got $status"
+    [ "$stderr" = "$expected" ] || fail "$what: stderr [$stderr]"
+}
+malformed='is not a window id (expected a number such as 0x2a00007)'
+expectError "--window-id banana" "vornelle: --window-id \"banana\" $malformed" \
+    "$binary" /s --window-id banana
+expectError "--window-id without id" "vornelle: --window-id \"\" $malformed" \
+    "$binary" /s --window-id
+expectError "XSCREENSAVER_WINDOW=banana" "vornelle: XSCREENSAVER_WINDOW \"banana\" $malformed" \
+    env XSCREENSAVER_WINDOW=banana "$binary" /s
+expectError "a window that is gone" "$(printf 'SDL ERROR:\nUnable to find window %s' "$window")" \
+    "$binary" /s --window-id "$window"
+
+[ "$failures" -eq 0 ] && echo "hack mode: all passed (lit $lit, saturation $saturation)"
+exit "$failures"
