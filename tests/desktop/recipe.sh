@@ -54,14 +54,21 @@ saverGone() {
     ! saverRuns
 }
 
+litLikeContours() {
+    awk -v lit="$lit" 'BEGIN { exit !(lit > 0.0005 && lit < 0.2) }'
+}
+
+# The first frame can take a while on a busy machine: look up to ten times.
 lookAtScreen() {
     local shot=$work/shot.png
-    sleep 2
-    xwd -root -silent | convert xwd:- "$shot" || fail "no screenshot"
+    for _ in $(seq 10); do
+        sleep 1
+        xwd -root -silent | convert xwd:- "$shot" || fail "no screenshot"
+        lit=$(convert "$shot" -fill white +opaque black -colorspace Gray -format '%[fx:mean]' info:)
+        litLikeContours && break
+    done
     [ -n "${RECIPE_SHOTS:-}" ] && cp "$shot" "$RECIPE_SHOTS/$launcher.png"
-    lit=$(convert "$shot" -fill white +opaque black -colorspace Gray -format '%[fx:mean]' info:)
-    awk -v lit="$lit" 'BEGIN { exit !(lit > 0.0005 && lit < 0.2) }' ||
-        fail "expected thin contours on black, $lit of the screen is lit"
+    litLikeContours || fail "expected thin contours on black, $lit of the screen is lit"
 }
 
 userComesBack() {
@@ -77,9 +84,13 @@ tryXautolock() {
     command -v xautolock >/dev/null || skip "xautolock is not installed"
     xautolock -time 5 -locker 'vornelle /s' 2>"$work/launcher.log" &
     launcherPid=$!
-    # -locknow asks the running xautolock to lock at once, as five idle minutes would.
-    within 50 xautolock -locknow 2>/dev/null || fail "xautolock did not start"
-    within 100 saverRuns || fail "xautolock did not start vornelle"
+    # -locknow asks the running xautolock to lock at once, as five idle minutes would. Sent
+    # while it is still starting up, the request can be lost: ask again until it is heard.
+    for _ in $(seq 10); do
+        xautolock -locknow 2>/dev/null && within 30 saverRuns && break
+        sleep 0.5
+    done
+    saverRuns || fail "xautolock did not start vornelle: $(cat "$work/launcher.log")"
 }
 
 tryXssLock() {
