@@ -18,6 +18,12 @@ struct DesktopMode
     int bitsPerPixel;
 };
 
+// Before SDL_Init: asks SDL to draw OpenGL modes straight to the screen rather than into an
+// off-screen buffer it then scales, which costs most of the frame rate on a software GL. Our
+// mode is always the desktop's own size, so there is nothing to scale. A setting the user
+// made in the environment is left as it is.
+void preferDirectOpenGlOutput();
+
 // Milliseconds on a clock that differs from run to run, truncated to 32 bits: the seed.
 std::uint32_t millisecondTicks();
 

@@ -15,6 +15,9 @@ namespace
 // Drivers SDL falls back to when no display can be opened: they run, but nobody sees them.
 const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 
+// The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
+const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
+
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
 Display* watcher = nullptr;
 Window hostWindow = None;
@@ -74,6 +77,12 @@ std::uint32_t millisecondTicks()
     const std::uint64_t milliseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
                                        static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(milliseconds);
+}
+
+void preferDirectOpenGlOutput()
+{
+    const int keepUserValue = 0;
+    setenv(kOpenGlScalingVariable, "0", keepUserValue);
 }
 
 bool videoDriverReachesScreen()
