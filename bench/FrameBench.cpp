@@ -1,0 +1,239 @@
+// Per-frame cost of everything the screensaver computes, with GL calls sent to a sink that
+// draws nothing. Prints one short table; every figure is the median of a few repetitions of
+// CPU time, so other programs sharing the machine disturb it less than wall time.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/LatticeSampling.h"
+#include "field/MetaballField.h"
+#include "render/ContourRenderer.h"
+
+using namespace marching;
+
+namespace
+{
+
+const unsigned kSeed = 20240611;
+const float kFrameSeconds = 1.0f / 60.0f;
+const int kWarmUpFrames = 600; // ten seconds of drift, so the scene no longer looks new
+const int kRepetitions = 5;
+
+// A scene that has been moving for a while, advanced by a frame on every iteration.
+class MovingScene
+{
+public:
+    MovingScene()
+    {
+        std::srand(kSeed);
+        field = new MetaballField();
+        for (int frame = 0; frame < kWarmUpFrames; ++frame)
+            field->update(kFrameSeconds);
+    }
+    ~MovingScene() { delete field; }
+    MovingScene(const MovingScene&) = delete;
+    MovingScene& operator=(const MovingScene&) = delete;
+
+    MetaballField& next()
+    {
+        field->update(kFrameSeconds);
+        return *field;
+    }
+
+private:
+    MetaballField* field;
+};
+
+// Gives back a lattice sampled once, so drawing it costs the cell pass and table look-ups.
+class RecordedField : public ScalarField
+{
+public:
+    explicit RecordedField(const LatticeSamples& samples) : samples(samples) {}
+
+    FieldSample evaluate(const Vec2& point) const override
+    {
+        const int column = (static_cast<int>(point.x) - kFirstSample) / kSpacing;
+        const int row = (static_cast<int>(point.y) - kFirstSample) / kSpacing;
+        const int index = row * kSamplesPerSide + column;
+        const Colour& colour = samples.colours[index];
+        return FieldSample{samples.values[index], colour.r, colour.g, colour.b};
+    }
+
+private:
+    const LatticeSamples& samples;
+};
+
+LatticeSamples& scratch()
+{
+    static LatticeSamples samples;
+    return samples;
+}
+
+void recordScene(LatticeSamples& samples)
+{
+    MovingScene scene;
+    sampleOnePointAtATime(scene.next(), samples);
+}
+
+void update(benchmark::State& state)
+{
+    MovingScene scene;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(scene.next());
+}
+
+void sampleWith(benchmark::State& state, void (*sample)(const MetaballField&, LatticeSamples&))
+{
+    MovingScene scene;
+    for (auto _ : state)
+    {
+        sample(scene.next(), scratch());
+        benchmark::ClobberMemory();
+    }
+}
+
+void throughInterface(const MetaballField& field, LatticeSamples& out)
+{
+    sampleLikeRenderer(field, out);
+}
+
+void recordedLookUps(benchmark::State& state)
+{
+    static LatticeSamples recorded;
+    recordScene(recorded);
+    const RecordedField field(recorded);
+    for (auto _ : state)
+    {
+        sampleLikeRenderer(field, scratch());
+        benchmark::ClobberMemory();
+    }
+}
+
+void recordedDraw(benchmark::State& state)
+{
+    static LatticeSamples recorded;
+    recordScene(recorded);
+    RecordedField field(recorded);
+    ContourRenderer renderer(&field, 1.0f);
+    for (auto _ : state)
+        renderer.draw();
+}
+
+void frame(benchmark::State& state)
+{
+    MovingScene scene;
+    ContourRenderer renderer(&scene.next(), 1.0f);
+    for (auto _ : state)
+    {
+        scene.next();
+        renderer.draw();
+    }
+}
+
+// Keeps every repetition's CPU time per iteration, in microseconds, by benchmark name.
+class Collector : public benchmark::BenchmarkReporter
+{
+public:
+    bool ReportContext(const Context&) override { return true; }
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.run_name.function_name].push_back(run.GetAdjustedCPUTime());
+    }
+
+    struct Figure
+    {
+        double median, low, high;
+    };
+
+    Figure figure(const std::string& name)
+    {
+        std::vector<double> all = times[name];
+        if (all.empty())
+            return Figure{0.0, 0.0, 0.0};
+        std::sort(all.begin(), all.end());
+        return Figure{all[all.size() / 2], all.front(), all.back()};
+    }
+
+private:
+    std::map<std::string, std::vector<double>> times;
+};
+
+// Repeated, so the table can show how far apart the repetitions were.
+void repeated(benchmark::internal::Benchmark* benchmark)
+{
+    benchmark->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
+}
+
+void registerAll()
+{
+    repeated(benchmark::RegisterBenchmark("update", update));
+    repeated(benchmark::RegisterBenchmark("sampling", sampleWith, throughInterface));
+    repeated(benchmark::RegisterBenchmark("yardstick", sampleWith, sampleRowsInVectorLanes));
+    repeated(benchmark::RegisterBenchmark("plainLoop", sampleWith, sampleOnePointAtATime));
+    repeated(benchmark::RegisterBenchmark("recordedLookUps", recordedLookUps));
+    repeated(benchmark::RegisterBenchmark("recordedDraw", recordedDraw));
+    repeated(benchmark::RegisterBenchmark("frame", frame));
+}
+
+bool sameBits(const LatticeSamples& a, const LatticeSamples& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The yardstick is only a bound if it does exactly the shipped arithmetic.
+void checkSameResults()
+{
+    static LatticeSamples plain, shipped, lanes;
+    MovingScene scene;
+    const MetaballField& field = scene.next();
+    sampleOnePointAtATime(field, plain);
+    sampleLikeRenderer(field, shipped);
+    sampleRowsInVectorLanes(field, lanes);
+    std::printf("bit for bit as the plain loop: evaluate %s, yardstick %s\n",
+                sameBits(plain, shipped) ? "yes" : "NO", sameBits(plain, lanes) ? "yes" : "NO");
+}
+
+void printRow(const char* label, const Collector::Figure& f)
+{
+    std::printf("  %-44s %8.1f   (%.1f .. %.1f)\n", label, f.median, f.low, f.high);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    registerAll();
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+
+    const Collector::Figure sampled = collector.figure("sampling");
+    const Collector::Figure bound = collector.figure("yardstick");
+    const Collector::Figure plain = collector.figure("plainLoop");
+    const Collector::Figure lookUps = collector.figure("recordedLookUps");
+    const Collector::Figure drawn = collector.figure("recordedDraw");
+    const Collector::Figure cells{drawn.median - lookUps.median, drawn.low - lookUps.high,
+                                  drawn.high - lookUps.low};
+
+    std::printf("\nmicroseconds of CPU per frame: median of %d (lowest .. highest)\n",
+                kRepetitions);
+    printRow("MetaballField::update", collector.figure("update"));
+    printRow("sampling: 4624 evaluate via ScalarField&", sampled);
+    std::string label = std::string("yardstick: rows in ") + vectorLanesInstructionSet() + " lanes";
+    printRow(label.c_str(), bound);
+    printRow("plain per-point loop, for comparison", plain);
+    printRow("cell pass, no-op GL", cells);
+    printRow("whole frame: update + draw, no-op GL", collector.figure("frame"));
+    std::printf("sampling / yardstick: %.2f (goal 1.5 or less); plain loop / yardstick: %.2f\n",
+                sampled.median / bound.median, plain.median / bound.median);
+    checkSameResults();
+    return 0;
+}

@@ -1,0 +1,46 @@
+// The renderer's sampling pass on its own, and the yardstick it is measured against.
+#pragma once
+
+#include "field/ScalarField.h"
+#include "render/MarchingSquares.h"
+
+class MetaballField;
+
+struct LatticeSamples
+{
+    float values[marching::kSampleCount];
+    marching::Colour colours[marching::kSampleCount];
+};
+
+// Calls evaluate(point) for every lattice point in the renderer's order and keeps the results.
+template <class Evaluate> void sampleLattice(Evaluate evaluate, LatticeSamples& out)
+{
+    using namespace marching;
+    for (int row = 0; row < kSamplesPerSide; ++row)
+    {
+        const float y = static_cast<float>(kFirstSample + kSpacing * row);
+        for (int column = 0; column < kSamplesPerSide; ++column)
+        {
+            const Vec2 point{static_cast<float>(kFirstSample + kSpacing * column), y};
+            const FieldSample sample = evaluate(point);
+            const int index = row * kSamplesPerSide + column;
+            out.values[index] = sample.value;
+            out.colours[index] = Colour{sample.r, sample.g, sample.b};
+        }
+    }
+}
+
+// 4624 evaluate calls through the interface, in the renderer's order (bottom row first,
+// left to right). Compiled apart from any field, so the calls stay virtual as in the renderer.
+void sampleLikeRenderer(const ScalarField& field, LatticeSamples& out);
+
+// The plain per-point loop, each point on its own with the arithmetic written out.
+void sampleOnePointAtATime(const MetaballField& field, LatticeSamples& out);
+
+// The same single-precision operations in the same order per point, but a lattice row at a
+// time in the widest vector registers the CPU has, one point per lane. Not what ships: the
+// bound for this arithmetic.
+void sampleRowsInVectorLanes(const MetaballField& field, LatticeSamples& out);
+
+// The name of the instruction set the yardstick runs on here.
+const char* vectorLanesInstructionSet();
