@@ -2,12 +2,11 @@
 
 #include <cstdlib>
 
+#include "field/MetaballSum.h"
+
 namespace
 {
 
-const float kFieldNumerator = 5625.0f; // 75^2
-const float kSmallestSquaredDistance = 0.0000001f;
-const float kColourWeightCutoff = 0.15f;
 const float kStartPositionRange = 500.0f;
 const float kStartAccelerationRange = 50.0f;
 const float kStartRetargetSeconds = 2.0f;
@@ -112,29 +111,7 @@ MetaballField::~MetaballField()
 
 FieldSample MetaballField::evaluate(const Vec2& point) const
 {
-    float total = 0.0f;
-    float r = 0.0f, g = 0.0f, b = 0.0f;
-    for (int i = 0; i < count; ++i)
-    {
-        const Metaball& ball = metaballs[i];
-        const float dx = point.x - ball.x;
-        const float dy = point.y - ball.y;
-        float d2 = dx * dx + dy * dy;
-        if (d2 == 0.0f)
-            d2 = kSmallestSquaredDistance;
-        const float contribution = kFieldNumerator / d2;
-        total = total + contribution;
-        // Weighed against the running total: a later metaball must dominate what came
-        // before it to tint the colour.
-        const float weight = contribution / total;
-        if (weight > kColourWeightCutoff)
-        {
-            r = (1.0f - weight) * r + weight * ball.r;
-            g = (1.0f - weight) * g + weight * ball.g;
-            b = (1.0f - weight) * b + weight * ball.b;
-        }
-    }
-    return FieldSample{total, r, g, b};
+    return metaball_sum::fastest(metaballs, point);
 }
 
 void MetaballField::update(float dt)
