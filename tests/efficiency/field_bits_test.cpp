@@ -1,0 +1,139 @@
+// Every way the field can be evaluated gives, to the bit, what the plain loop gives: the
+// shipped evaluate behind ScalarField, and each implementation this CPU can run on its own.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "field/MetaballField.h"
+#include "field/MetaballSum.h"
+#include "tests/support/ReferenceField.h"
+
+namespace
+{
+
+using Sum = FieldSample (*)(const Metaball*, const Vec2&);
+
+struct Way
+{
+    const char* name;
+    Sum sum;
+};
+
+std::vector<Way> waysThatRunHere()
+{
+    std::vector<Way> ways{{"one by one", metaball_sum::oneByOne}};
+    if (metaball_sum::eightAtATimeRuns())
+        ways.push_back({"eight at a time", metaball_sum::eightAtATime});
+    return ways;
+}
+
+bool sameBits(const FieldSample& a, const FieldSample& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Compares every way at one point; reports only the first difference it meets, so that a
+// fault does not bury the log under a million lines.
+class Comparison
+{
+public:
+    explicit Comparison(const MetaballField& field) : field(field), ways(waysThatRunHere()) {}
+
+    void at(const Vec2& point)
+    {
+        const FieldSample expected = referenceEvaluate(field, point);
+        const ScalarField& shipped = field;
+        check("evaluate", shipped.evaluate(point), expected, point);
+        for (const Way& way : ways)
+            check(way.name, way.sum(&field.metaball(0), point), expected, point);
+    }
+
+    int differences() const { return count; }
+
+private:
+    void check(const char* name, const FieldSample& got, const FieldSample& expected,
+               const Vec2& point)
+    {
+        if (sameBits(got, expected))
+            return;
+        if (count++ == 0)
+            ADD_FAILURE() << name << " differs at (" << point.x << ", " << point.y << "): value "
+                          << got.value << " vs " << expected.value << ", colour (" << got.r << ", "
+                          << got.g << ", " << got.b << ") vs (" << expected.r << ", " << expected.g
+                          << ", " << expected.b << ")";
+    }
+
+    const MetaballField& field;
+    std::vector<Way> ways;
+    int count = 0;
+};
+
+void compareLattice(Comparison& comparison)
+{
+    for (int row = 0; row < 68; ++row)
+        for (int column = 0; column < 68; ++column)
+            comparison.at(
+                Vec2{static_cast<float>(-500 + 15 * column), static_cast<float>(-500 + 15 * row)});
+}
+
+void placeAt(Metaball& ball, float x, float y)
+{
+    ball.x = x;
+    ball.y = y;
+}
+
+} // namespace
+
+TEST(FieldBits, LatticeSamplesOverThreeSeedsAndAHundredFramesMatchThePlainLoop)
+{
+    for (unsigned seed : {1u, 4242u, 987654321u})
+    {
+        std::srand(seed);
+        MetaballField field;
+        Comparison comparison(field);
+        for (int frame = 0; frame < 100; ++frame)
+        {
+            // Now and then a long step, so that metaballs wrap and cross the lattice fast.
+            field.update(frame % 10 == 9 ? 0.5f : 1.0f / 60.0f);
+            compareLattice(comparison);
+        }
+        EXPECT_EQ(comparison.differences(), 0) << "seed " << seed;
+    }
+}
+
+TEST(FieldBits, PointsOnCentresAndOddPlacesMatchThePlainLoop)
+{
+    std::srand(7);
+    MetaballField field;
+    Comparison comparison(field);
+
+    // On a centre the squared distance is exactly 0 and is replaced; try it in the first,
+    // a middle and the last lane of a block, and for the very last metaball.
+    for (int index : {0, 7, 8, 20, 31, 34})
+    {
+        const Metaball& ball = field.metaball(index);
+        comparison.at(Vec2{ball.x, ball.y});
+    }
+    // Off the lattice: fractions, far away, and between two metaballs on top of each other.
+    placeAt(field.metaball(12), 100.25f, -40.5f);
+    placeAt(field.metaball(13), 100.25f, -40.5f);
+    for (const Vec2& point :
+         {Vec2{0.1f, -0.3f}, Vec2{1e6f, -1e6f}, Vec2{100.25f, 10.0f}, Vec2{-849.99f, 849.99f}})
+        comparison.at(point);
+
+    // Every metaball in one place: each later one holds less of the running total.
+    for (int i = 0; i < MetaballField::count; ++i)
+        placeAt(field.metaball(i), 30.0f, 60.0f);
+    comparison.at(Vec2{30.0f, 75.0f});
+    comparison.at(Vec2{30.0f, 60.0f});
+
+    // So close that the contribution overflows to infinity and the weights become NaN.
+    placeAt(field.metaball(0), 1e-20f, 0.0f);
+    comparison.at(Vec2{0.0f, 0.0f});
+    EXPECT_TRUE(std::isinf(field.evaluate(Vec2{0.0f, 0.0f}).value));
+
+    EXPECT_EQ(comparison.differences(), 0);
+}
