@@ -1,0 +1,62 @@
+// Loaded into the real program with LD_PRELOAD, counts its buffer swaps from outside: every
+// SDL_GL_SwapBuffers call is noted and handed on to SDL. Writes to the file named by
+// VORNELLE_SWAP_LOG, times in nanoseconds on CLOCK_REALTIME (comparable with `date +%s%N`):
+//   first <time>                         as soon as the first swap is done
+//   swaps <count> <first time> <last time>   when the process exits normally
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace
+{
+
+using SwapBuffers = void (*)();
+
+long long swaps = 0;
+long long firstSwap = 0;
+long long lastSwap = 0;
+
+long long nanosecondsNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+void appendToLog(const char* line)
+{
+    const char* path = std::getenv("VORNELLE_SWAP_LOG");
+    if (path == nullptr)
+        return;
+    if (std::FILE* log = std::fopen(path, "a"))
+    {
+        std::fputs(line, log);
+        std::fclose(log);
+    }
+}
+
+__attribute__((destructor)) void reportSwaps()
+{
+    char line[96];
+    std::snprintf(line, sizeof line, "swaps %lld %lld %lld\n", swaps, firstSwap, lastSwap);
+    appendToLog(line);
+}
+
+} // namespace
+
+extern "C" void SDL_GL_SwapBuffers()
+{
+    static const auto next = reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers"));
+    if (next != nullptr)
+        next();
+    lastSwap = nanosecondsNow();
+    if (swaps++ == 0)
+    {
+        firstSwap = lastSwap;
+        char line[48];
+        std::snprintf(line, sizeof line, "first %lld\n", firstSwap);
+        appendToLog(line);
+    }
+}
