@@ -69,6 +69,25 @@ private:
     const LatticeSamples& samples;
 };
 
+// Only the running total of 35 numbers, added in order: the one chain of dependent additions
+// that any evaluate keeping the order must wait for, point after point.
+class RunningTotalOnly : public ScalarField
+{
+public:
+    explicit RunningTotalOnly(const MetaballField& field) : field(field) {}
+
+    FieldSample evaluate(const Vec2& point) const override
+    {
+        float total = point.x;
+        for (int i = 0; i < MetaballField::count; ++i)
+            total = total + field.metaball(i).x;
+        return FieldSample{total, 0.0f, 0.0f, 0.0f};
+    }
+
+private:
+    const MetaballField& field;
+};
+
 LatticeSamples& scratch()
 {
     static LatticeSamples samples;
@@ -101,6 +120,11 @@ void sampleWith(benchmark::State& state, void (*sample)(const MetaballField&, La
 void throughInterface(const MetaballField& field, LatticeSamples& out)
 {
     sampleLikeRenderer(field, out);
+}
+
+void runningTotalOnly(const MetaballField& field, LatticeSamples& out)
+{
+    sampleLikeRenderer(RunningTotalOnly(field), out);
 }
 
 void recordedLookUps(benchmark::State& state)
@@ -178,6 +202,7 @@ void registerAll()
     repeated(benchmark::RegisterBenchmark("sampling", sampleWith, throughInterface));
     repeated(benchmark::RegisterBenchmark("yardstick", sampleWith, sampleRowsInVectorLanes));
     repeated(benchmark::RegisterBenchmark("plainLoop", sampleWith, sampleOnePointAtATime));
+    repeated(benchmark::RegisterBenchmark("runningTotal", sampleWith, runningTotalOnly));
     repeated(benchmark::RegisterBenchmark("recordedLookUps", recordedLookUps));
     repeated(benchmark::RegisterBenchmark("recordedDraw", recordedDraw));
     repeated(benchmark::RegisterBenchmark("frame", frame));
@@ -230,10 +255,13 @@ int main(int argc, char** argv)
     std::string label = std::string("yardstick: rows in ") + vectorLanesInstructionSet() + " lanes";
     printRow(label.c_str(), bound);
     printRow("plain per-point loop, for comparison", plain);
+    printRow("floor: only the 35 running-total additions", collector.figure("runningTotal"));
     printRow("cell pass, no-op GL", cells);
     printRow("whole frame: update + draw, no-op GL", collector.figure("frame"));
-    std::printf("sampling / yardstick: %.2f (goal 1.5 or less); plain loop / yardstick: %.2f\n",
-                sampled.median / bound.median, plain.median / bound.median);
+    std::printf("sampling / yardstick: %.2f (goal 1.5 or less); plain loop / yardstick: %.2f; "
+                "floor / yardstick: %.2f\n",
+                sampled.median / bound.median, plain.median / bound.median,
+                collector.figure("runningTotal").median / bound.median);
     checkSameResults();
     return 0;
 }
