@@ -44,30 +44,29 @@ VORNELLE_AVX2_INLINE __m256 broadcastLane(__m256 v, int lane)
     return _mm256_permutevar8x32_ps(v, _mm256_set1_epi32(lane));
 }
 
-// x and y are neighbours in the record: x0 y0 x1 y1.
-VORNELLE_AVX2_INLINE __m128 positionsOfTwo(const Metaball& a, const Metaball& b)
-{
-    const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&a.x));
-    const __m128i second = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b.x));
-    return _mm_castsi128_ps(_mm_unpacklo_epi64(first, second));
-}
-
 // Past the last metaball the last one is repeated; nobody reads those lanes.
 inline int ballInLane(int first, int lane)
 {
     return first + lane < MetaballField::count ? first + lane : MetaballField::count - 1;
 }
 
+// x y x y of the metaballs in two neighbouring lanes: x and y are neighbours in the record.
+VORNELLE_AVX2_INLINE __m128 positionsOfTwo(const Metaball* balls, int first, int lane)
+{
+    const float* a = &balls[ballInLane(first, lane)].x;
+    const float* b = &balls[ballInLane(first, lane + 1)].x;
+    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+    const __m128i high = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+    return _mm_castsi128_ps(_mm_unpacklo_epi64(low, high));
+}
+
 // Squared distances from the point to metaballs first..first+7.
 VORNELLE_AVX2_INLINE __m256 squaredDistances(const Metaball* balls, int first, __m256 pointPairs)
 {
-    const Metaball* b = balls;
     const __m256 low =
-        _mm256_set_m128(positionsOfTwo(b[ballInLane(first, 2)], b[ballInLane(first, 3)]),
-                        positionsOfTwo(b[ballInLane(first, 0)], b[ballInLane(first, 1)]));
+        _mm256_set_m128(positionsOfTwo(balls, first, 2), positionsOfTwo(balls, first, 0));
     const __m256 high =
-        _mm256_set_m128(positionsOfTwo(b[ballInLane(first, 6)], b[ballInLane(first, 7)]),
-                        positionsOfTwo(b[ballInLane(first, 4)], b[ballInLane(first, 5)]));
+        _mm256_set_m128(positionsOfTwo(balls, first, 6), positionsOfTwo(balls, first, 4));
     const __m256 dLow = _mm256_sub_ps(pointPairs, low);
     const __m256 dHigh = _mm256_sub_ps(pointPairs, high);
     // dx * dx + dy * dy from neighbouring lanes, which hadd leaves in the order 0 1 4 5 2 3 6 7.
