@@ -34,7 +34,15 @@ long allocationsDuring(void (*work)())
 } // namespace
 
 // A sanitizer brings its own allocator and must keep it; there only operator new is counted.
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VORNELLE_SANITIZED_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
+    __has_feature(memory_sanitizer)
+#define VORNELLE_SANITIZED_ALLOCATOR 1
+#endif
+#endif
+#ifndef VORNELLE_SANITIZED_ALLOCATOR
 extern "C"
 {
     void* __libc_malloc(std::size_t size);
