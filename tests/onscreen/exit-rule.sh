@@ -1,0 +1,41 @@
+#!/bin/bash
+# exit-rule.sh VORNELLE CASE: one person's action on a fresh run, and whether it ends the
+# run. Actions that must not end it are followed by a check that the picture still moves.
+. "$(dirname "$0")/lib.sh"
+case=$2
+
+# A person's click holds the button for a moment; the program looks at the buttons once
+# per frame, so a press and release sent back to back could fall between two looks.
+click() { xdotool mousedown "$1" sleep 0.2 mouseup "$1"; }
+
+endsRun()
+{
+    waitForExit 0
+    echo "PASS: $case ends the run"
+}
+
+keepsRunning()
+{
+    sleep 1
+    saverRunning || fail "$case ended the run"
+    waitForAnimation
+    xdotool key Escape
+    waitForExit 0
+    echo "PASS: $case leaves the run going"
+}
+
+startSaverOnScreen
+case $case in
+move-right-down) xdotool mousemove_relative -- 5 5 && endsRun ;;
+move-left-up) xdotool mousemove_relative -- -5 -5 && keepsRunning ;;
+move-one-pixel) xdotool mousemove_relative -- 1 1 && keepsRunning ;;
+left-click) click 1 && endsRun ;;
+middle-click) click 2 && endsRun ;;
+right-click) click 3 && endsRun ;;
+wheel-step) xdotool click 4 && keepsRunning ;;
+escape) xdotool key Escape && endsRun ;;
+other-key) xdotool key a && keepsRunning ;;
+# SDL turns the signal into a quit request, which ends the run normally.
+terminate) kill -TERM "$saverPid" && endsRun ;;
+*) fail "no such case: $case" ;;
+esac

@@ -1,0 +1,185 @@
+# Sourced by the on-screen tests: they start the real program on the X server named by
+# DISPLAY, act on it through the server as a person would, and read back what the server
+# shows. The sourcing script is given the program's path as $1.
+# Every wait polls for a condition until a generous deadline: machines are shared and slow
+# ones must not fail a test, so nothing here asserts on a duration.
+set -u
+
+binary=$1
+workDir=$(mktemp -d)
+saverPid=""
+watcherPid=""
+deadlineSeconds=${VORNELLE_TEST_DEADLINE:-60}
+
+# A login session always has a private runtime directory; without one the Wayland client
+# library that SDL tries complains on standard error before SDL moves on. Only the X server
+# under test is offered.
+export XDG_RUNTIME_DIR=$workDir/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY
+
+stopSaver()
+{
+    if [ -n "$saverPid" ]; then
+        kill "$saverPid" 2>/dev/null
+        wait "$saverPid" 2>/dev/null
+        saverPid=""
+    fi
+}
+cleanUp()
+{
+    stopSaver
+    [ -z "$watcherPid" ] || kill "$watcherPid" 2>/dev/null
+    rm -rf "$workDir"
+}
+trap cleanUp EXIT
+
+fail()
+{
+    echo "FAIL: $*" >&2
+    if [ -s "$workDir/stderr" ]; then
+        echo "--- the program's standard error:" >&2
+        cat "$workDir/stderr" >&2
+    fi
+    exit 1
+}
+
+# waitFor DESCRIPTION COMMAND...: polls COMMAND until it succeeds, or fails the test.
+waitFor()
+{
+    local description=$1
+    shift
+    local tries=$((deadlineSeconds * 10))
+    while ! "$@"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "gave up waiting: $description"
+        sleep 0.1
+    done
+}
+
+# startSaver [ARG...]: starts the program (with /s unless arguments are given) in the
+# background, its standard error kept for the checks.
+startSaver()
+{
+    [ $# -gt 0 ] || set -- /s
+    "$binary" "$@" 2>"$workDir/stderr" &
+    saverPid=$!
+}
+
+# A zombie still answers kill -0, so read the process state itself.
+saverRunning()
+{
+    local state
+    state=$(awk '{print $3}' "/proc/$saverPid/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
+saverEnded() { ! saverRunning; }
+
+# The id of the program's mapped window, or nothing.
+saverWindow() { xdotool search --onlyvisible --name '^Vornelle$' 2>/dev/null | head -n1; }
+
+saverWindowMapped() { [ -n "$(saverWindow)" ]; }
+
+# Starts the program and waits until its window is on the screen and a few frames are drawn.
+startSaverOnScreen()
+{
+    startSaver /s
+    waitFor "the Vornelle window is mapped" saverWindowMapped
+    waitFor "the first contour is drawn" screenHasContours "$workDir/first.png"
+}
+
+# waitForExit EXPECTED_STATUS: waits until the program has ended and checks its status.
+waitForExit()
+{
+    local expected=$1 status=0
+    waitFor "the program ends" saverEnded
+    wait "$saverPid" || status=$?
+    saverPid=""
+    [ "$status" -eq "$expected" ] || fail "exit status $status, expected $expected"
+}
+
+screenshot() { xwd -root -silent | convert xwd:- "$1"; }
+
+# pixelCensus PICTURE: prints "total black lit tinted white" pixel counts. Lit pixels are
+# the non-black ones; tinted ones have channels at least an eighth of the range apart;
+# white ones have every channel near full.
+pixelCensus()
+{
+    convert "$1" -depth 8 -format %c histogram:info:- | awk '
+    {
+        count = $1; sub(":", "", count); gsub(/[(),]/, " ")
+        r = $2; g = $3; b = $4
+        total += count
+        if (r + g + b == 0) { black += count; next }
+        lit += count
+        high = r; if (g > high) high = g; if (b > high) high = b
+        low = r; if (g < low) low = g; if (b < low) low = b
+        if (high - low >= 32) tinted += count
+        if (low >= 230) white += count
+    }
+    END { printf "%d %d %d %d %d\n", total, black, lit, tinted, white }'
+}
+
+# screenHasContours PICTURE: takes a screenshot into PICTURE; true when it shows contour
+# pixels on a mostly black screen.
+screenHasContours()
+{
+    local total black lit tinted white
+    screenshot "$1" || return 1
+    read -r total black lit tinted white < <(pixelCensus "$1")
+    [ "$lit" -gt 100 ] && [ "$black" -ge $((total * 8 / 10)) ]
+}
+
+# True when the two pictures differ in at least one pixel.
+picturesDiffer()
+{
+    local different
+    different=$(compare -metric AE "$1" "$2" null: 2>&1) || true
+    [ "${different%% *}" != 0 ]
+}
+
+# The animation runs: two screenshots half a second apart differ.
+waitForAnimation()
+{
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        screenshot "$workDir/before.png"
+        sleep 0.5
+        screenshot "$workDir/after.png"
+        picturesDiffer "$workDir/before.png" "$workDir/after.png" && return 0
+    done
+    fail "five pairs of screenshots half a second apart showed the same picture"
+}
+
+# Watches the whole screen for new windows, from now until windowsCreatedSinceWatch.
+# Throwaway windows, one at a time, until the watch reports one, prove it is listening.
+watchForWindows()
+{
+    xev -root -event substructure >"$workDir/windows.log" 2>/dev/null &
+    watcherPid=$!
+    local attempt canaryPid
+    for attempt in $(seq "$deadlineSeconds"); do
+        xev -name vornelle-test-canary >/dev/null 2>&1 &
+        canaryPid=$!
+        for _ in 1 2 3 4 5 6 7 8 9 10; do
+            windowEventsLogged && break
+            sleep 0.1
+        done
+        kill "$canaryPid"
+        wait "$canaryPid" 2>/dev/null
+        windowEventsLogged && return 0
+    done
+    fail "the window watch never saw a window"
+}
+
+windowEventsLogged() { grep -q '^CreateNotify' "$workDir/windows.log"; }
+
+# How many windows appeared since watchForWindows, not counting its own throwaway one.
+windowsCreatedSinceWatch()
+{
+    kill "$watcherPid"
+    wait "$watcherPid" 2>/dev/null
+    watcherPid=""
+    echo $(($(grep -c '^CreateNotify' "$workDir/windows.log") - 1))
+}

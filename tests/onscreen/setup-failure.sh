@@ -1,0 +1,60 @@
+#!/bin/bash
+# setup-failure.sh VORNELLE CASE: when the display cannot be set up, the program reports
+# it on standard error, byte for byte, and ends with status 255 without showing a window.
+. "$(dirname "$0")/lib.sh"
+case=$2
+
+# runFailing MESSAGE [ENV-ARG...]: runs the program under env with the given changes and
+# checks that it ends with status 255; leaves the report expected and what it wrote.
+runFailing()
+{
+    local message=$1 status=0
+    shift
+    printf 'SDL ERROR:\n%s\n' "$message" >"$workDir/expected"
+    env "$@" "$binary" /s 2>"$workDir/stderr" || status=$?
+    [ "$status" -eq 255 ] || fail "$case: exit status $status, expected 255"
+}
+
+expectReport()
+{
+    runFailing "$@"
+    cmp -s "$workDir/expected" "$workDir/stderr" || fail "$case: standard error differs"
+}
+
+# Outside a login session a library may add its own complaint first; the report still
+# closes standard error.
+expectReportLast()
+{
+    runFailing "$@"
+    tail -c "$(wc -c <"$workDir/expected")" "$workDir/stderr" | cmp -s "$workDir/expected" - ||
+        fail "$case: standard error does not end with the report"
+}
+
+# A display number that no server answers to.
+absentDisplay()
+{
+    local number
+    for number in $(seq 4000 4100); do
+        if [ ! -e "/tmp/.X11-unix/X$number" ] && [ ! -e "/tmp/.X$number-lock" ]; then
+            echo ":$number"
+            return
+        fi
+    done
+    fail "no free display number"
+}
+
+watchForWindows
+case $case in
+unknown-driver) expectReport "Unable to init SDL" SDL_VIDEODRIVER=nonexistent ;;
+no-display)
+    expectReport "Unable to init SDL" -u DISPLAY
+    expectReportLast "Unable to init SDL" -u DISPLAY -u XDG_RUNTIME_DIR
+    ;;
+absent-server) expectReport "Unable to init SDL" DISPLAY="$(absentDisplay)" ;;
+# Run on a server without GLX: it answers, but offers no OpenGL mode.
+no-gl-on-server) expectReport "Unable to set video mode" ;;
+*) fail "no such case: $case" ;;
+esac
+created=$(windowsCreatedSinceWatch)
+[ "$created" -eq 0 ] || fail "$case: $created windows were created"
+echo "PASS: $case is reported and ends with status 255"
