@@ -3,7 +3,11 @@
 // VORNELLE_SWAP_LOG, times in nanoseconds on CLOCK_REALTIME (comparable with `date +%s%N`):
 //   first <time>                         as soon as the first swap is done
 //   swaps <count> <first time> <last time>   when the process exits normally
+// VORNELLE_SWAP_COUNT, if set, names a file that holds the running count after every swap,
+// for scripts that wait for a number of frames.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +41,20 @@ void appendToLog(const char* line)
     }
 }
 
+// Rewritten in place at a fixed width, so a reader never sees digits of an older count.
+void publishCount()
+{
+    static const int file = []
+    {
+        const char* path = std::getenv("VORNELLE_SWAP_COUNT");
+        return path == nullptr ? -1 : open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    }();
+    char line[24];
+    const int length = std::snprintf(line, sizeof line, "%20lld\n", swaps);
+    if (file >= 0 && length > 0)
+        (void)!pwrite(file, line, static_cast<size_t>(length), 0);
+}
+
 __attribute__((destructor)) void reportSwaps()
 {
     char line[96];
@@ -59,4 +77,5 @@ extern "C" void SDL_GL_SwapBuffers()
         std::snprintf(line, sizeof line, "first %lld\n", firstSwap);
         appendToLog(line);
     }
+    publishCount();
 }

@@ -1,10 +1,10 @@
 #!/bin/bash
-# memcheck.sh VORNELLE FRAME_COUNTER [FRAMES]: runs the real program under valgrind's
+# memcheck.sh VORNELLE SWAP_COUNTER [FRAMES]: runs the real program under valgrind's
 # memcheck on the X server named by DISPLAY until it has shown FRAMES frames (300 by
 # default), ends it with Escape, and fails on any invalid access or on memory definitely
 # lost that memcheck.supp does not name as a third-party library's.
 . "$(dirname "$0")/../onscreen/lib.sh"
-frameCounter=$2
+swapCounter=$2
 frames=${3:-300}
 here=$(cd "$(dirname "$0")" && pwd)
 log=$workDir/memcheck.log
@@ -17,7 +17,7 @@ enoughFrames() { [ "$(framesShown)" -ge "$frames" ]; }
 
 # One rasteriser thread: valgrind runs threads one at a time anyway, and this is faster.
 # Forked helpers (SDL's D-Bus start-up) are not the program and are not reported.
-LP_NUM_THREADS=0 VORNELLE_FRAME_COUNT_FILE=$countFile LD_PRELOAD=$frameCounter \
+LP_NUM_THREADS=0 VORNELLE_SWAP_COUNT=$countFile LD_PRELOAD=$swapCounter \
     valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite \
     --errors-for-leak-kinds=definite --error-exitcode=99 --keep-debuginfo=yes \
     --child-silent-after-fork=yes --num-callers=40 --suppressions="$here/memcheck.supp" \
