@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the on-screen tests: they start the real program on the X server named by
 # DISPLAY, act on it through the server as a person would, and read back what the server
 # shows. The sourcing script is given the program's path as $1.
@@ -125,9 +126,9 @@ pixelCensus()
 # pixels on a mostly black screen.
 screenHasContours()
 {
-    local total black lit tinted white
+    local total black lit
     screenshot "$1" || return 1
-    read -r total black lit tinted white < <(pixelCensus "$1")
+    read -r total black lit _ < <(pixelCensus "$1")
     [ "$lit" -gt 100 ] && [ "$black" -ge $((total * 8 / 10)) ]
 }
 
@@ -142,8 +143,7 @@ picturesDiffer()
 # The animation runs: two screenshots half a second apart differ.
 waitForAnimation()
 {
-    local attempt
-    for attempt in 1 2 3 4 5; do
+    for _ in 1 2 3 4 5; do
         screenshot "$workDir/before.png"
         sleep 0.5
         screenshot "$workDir/after.png"
@@ -158,8 +158,8 @@ watchForWindows()
 {
     xev -root -event substructure >"$workDir/windows.log" 2>/dev/null &
     watcherPid=$!
-    local attempt canaryPid
-    for attempt in $(seq "$deadlineSeconds"); do
+    local canaryPid
+    for _ in $(seq "$deadlineSeconds"); do
         xev -name vornelle-test-canary >/dev/null 2>&1 &
         canaryPid=$!
         for _ in 1 2 3 4 5 6 7 8 9 10; do
