@@ -14,10 +14,10 @@ deadlineSeconds=${VORNELLE_TEST_DEADLINE:-60}
 
 # A login session always has a private runtime directory; without one the Wayland client
 # library that SDL tries complains on standard error before SDL moves on. Only the X server
-# under test is offered.
+# under test is offered, and the program runs full screen, not in a daemon's window.
 export XDG_RUNTIME_DIR=$workDir/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-unset WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY XSCREENSAVER_WINDOW
 
 stopSaver()
 {
