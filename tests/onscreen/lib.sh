@@ -19,13 +19,18 @@ export XDG_RUNTIME_DIR=$workDir/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY XSCREENSAVER_WINDOW
 
+# Asks the program to quit as a window system would; one too busy to hear is killed.
 stopSaver()
 {
-    if [ -n "$saverPid" ]; then
-        kill "$saverPid" 2>/dev/null
-        wait "$saverPid" 2>/dev/null
-        saverPid=""
-    fi
+    [ -n "$saverPid" ] || return 0
+    kill "$saverPid" 2>/dev/null
+    for _ in $(seq 100); do
+        saverRunning || break
+        sleep 0.1
+    done
+    kill -KILL "$saverPid" 2>/dev/null
+    wait "$saverPid" 2>/dev/null
+    saverPid=""
 }
 cleanUp()
 {
