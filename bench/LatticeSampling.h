@@ -15,19 +15,7 @@ struct LatticeSamples
 // Calls evaluate(point) for every lattice point in the renderer's order and keeps the results.
 template <class Evaluate> void sampleLattice(Evaluate evaluate, LatticeSamples& out)
 {
-    using namespace marching;
-    for (int row = 0; row < kSamplesPerSide; ++row)
-    {
-        const float y = static_cast<float>(kFirstSample + kSpacing * row);
-        for (int column = 0; column < kSamplesPerSide; ++column)
-        {
-            const Vec2 point{static_cast<float>(kFirstSample + kSpacing * column), y};
-            const FieldSample sample = evaluate(point);
-            const int index = row * kSamplesPerSide + column;
-            out.values[index] = sample.value;
-            out.colours[index] = Colour{sample.r, sample.g, sample.b};
-        }
-    }
+    marching::sampleLattice(evaluate, out.values, out.colours);
 }
 
 // 4624 evaluate calls through the interface, in the renderer's order (bottom row first,

@@ -12,22 +12,6 @@ namespace
 
 const float kLineWidth = 2.0f;
 
-void sampleLattice(const ScalarField& function, float* values, Colour* colours)
-{
-    for (int row = 0; row < kSamplesPerSide; ++row)
-    {
-        const float y = static_cast<float>(kFirstSample + kSpacing * row);
-        for (int column = 0; column < kSamplesPerSide; ++column)
-        {
-            const Vec2 point{static_cast<float>(kFirstSample + kSpacing * column), y};
-            const FieldSample sample = function.evaluate(point);
-            const int index = row * kSamplesPerSide + column;
-            values[index] = sample.value;
-            colours[index] = Colour{sample.r, sample.g, sample.b};
-        }
-    }
-}
-
 void drawSegment(const ContourPoint& from, const ContourPoint& to)
 {
     glBegin(GL_LINES);
@@ -80,7 +64,8 @@ void ContourRenderer::draw()
     // Working storage of this call only: about 74 KB, never on the heap.
     float values[kSampleCount];
     Colour colours[kSampleCount];
-    sampleLattice(*function, values, colours);
+    const ScalarField& field = *function;
+    sampleLattice([&field](const Vec2& point) { return field.evaluate(point); }, values, colours);
 
     for (int row = 0; row < kCellsPerSide; ++row)
         for (int column = 0; column < kCellsPerSide; ++column)

@@ -1,7 +1,9 @@
-// The arithmetic of marching squares, apart from any drawing: the lattice, the corner
-// classification, the case table and the crossing point on an edge.
+// The arithmetic of marching squares, apart from any drawing: the lattice and its sampling
+// order, the corner classification, the case table and the crossing point on an edge.
 // World units throughout; colours 0..1.
 #pragma once
+
+#include "field/ScalarField.h"
 
 namespace marching
 {
@@ -18,6 +20,24 @@ struct Colour
 {
     float r, g, b;
 };
+
+// Calls evaluate(point) at every lattice point, the bottom row (y = -500) first and left to
+// right within a row, and stores each sample's value and colour at row * 68 + column.
+template <class Evaluate> void sampleLattice(Evaluate evaluate, float* values, Colour* colours)
+{
+    for (int row = 0; row < kSamplesPerSide; ++row)
+    {
+        const float y = static_cast<float>(kFirstSample + kSpacing * row);
+        for (int column = 0; column < kSamplesPerSide; ++column)
+        {
+            const Vec2 point{static_cast<float>(kFirstSample + kSpacing * column), y};
+            const FieldSample sample = evaluate(point);
+            const int index = row * kSamplesPerSide + column;
+            values[index] = sample.value;
+            colours[index] = Colour{sample.r, sample.g, sample.b};
+        }
+    }
+}
 
 // One corner of the cell being traced.
 struct GridCorner
