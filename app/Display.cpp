@@ -20,6 +20,7 @@ const double kWorldHalfSize = 500.0;
 void startVideo()
 {
     platform::preferDirectOpenGlOutput();
+    platform::letDisplaysSleep();
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         throw SDLError("Unable to init SDL");
     // Without a display SDL may start an invisible driver instead of failing; running there

@@ -24,6 +24,13 @@ struct DesktopMode
 // made in the environment is left as it is.
 void preferDirectOpenGlOutput();
 
+// Before SDL_Init: leaves the window system's screen saver and display power saving to run on
+// their own schedule. SDL holds both off while a program runs, as a video player would want;
+// a screensaver left running all night would then keep the displays lit and stop a blank or
+// lock the desktop schedules after it. A setting the user made in the environment is left as
+// it is.
+void letDisplaysSleep();
+
 // Milliseconds on a clock that differs from run to run, truncated to 32 bits: the seed.
 std::uint32_t millisecondTicks();
 

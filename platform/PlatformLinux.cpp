@@ -18,6 +18,10 @@ const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 // The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 
+// Unless set to 1, SDL suspends the X server's screen saver (and with it DPMS) and asks the
+// desktop's session bus to inhibit idleness for as long as it runs.
+const char* const kAllowScreenSaverVariable = "SDL_VIDEO_ALLOW_SCREENSAVER";
+
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
 Display* watcher = nullptr;
 Window hostWindow = None;
@@ -59,6 +63,13 @@ void collectHostWindowEvents()
     }
 }
 
+// SDL reads its settings from the environment; the user's own word wins.
+void setUnlessUserSet(const char* variable, const char* value)
+{
+    const int keepUserValue = 0;
+    setenv(variable, value, keepUserValue);
+}
+
 bool userChoseDriver()
 {
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
@@ -81,8 +92,12 @@ std::uint32_t millisecondTicks()
 
 void preferDirectOpenGlOutput()
 {
-    const int keepUserValue = 0;
-    setenv(kOpenGlScalingVariable, "0", keepUserValue);
+    setUnlessUserSet(kOpenGlScalingVariable, "0");
+}
+
+void letDisplaysSleep()
+{
+    setUnlessUserSet(kAllowScreenSaverVariable, "1");
 }
 
 bool videoDriverReachesScreen()

@@ -1,0 +1,47 @@
+#!/bin/bash
+# screen-saver.sh VORNELLE STATE_HELPER HOST_WINDOW CASE: the X server's own screen saver,
+# and the display power saving that goes with it, keep their schedule while the program runs,
+# full screen or in a daemon's window; a user who asks SDL to hold them off is heard.
+. "$(dirname "$0")/lib.sh"
+stateHelper=$2
+hostWindowHelper=$3
+case=$4
+hostPid=""
+trap 'cleanUp; [ -z "$hostPid" ] || kill "$hostPid" 2>/dev/null' EXIT
+
+serverSaver() { "$stateHelper" || fail "cannot query the server's screen saver"; }
+
+serverSaverOn() { [ "$(serverSaver | cut -d' ' -f1)" = on ]; }
+
+# Starts the program in a stand-in daemon's window and waits until it draws there.
+startSaverInHostWindow()
+{
+    "$hostWindowHelper" >"$workDir/id" &
+    hostPid=$!
+    waitFor "the host window appears" test -s "$workDir/id"
+    XSCREENSAVER_WINDOW=$(cat "$workDir/id") startSaver /s
+    waitFor "the first contour is drawn in the host window" screenHasContours "$workDir/first.png"
+}
+
+case $case in
+full-screen) startSaverOnScreen ;;
+host-window) startSaverInHostWindow ;;
+held-by-user) SDL_VIDEO_ALLOW_SCREENSAVER=0 startSaverOnScreen ;;
+*) fail "no such case: $case" ;;
+esac
+
+# Only now that the program is up and drawing: the server's saver after 2 s without input.
+xset s 2 0
+xset s reset
+if [ "$case" = held-by-user ]; then
+    sleep 6
+    state=$(serverSaver)
+    [ "$state" = "off 0" ] || fail "the user's SDL_VIDEO_ALLOW_SCREENSAVER=0: saver is [$state]"
+else
+    waitFor "the server's screen saver turns on" serverSaverOn
+    state=$(serverSaver)
+fi
+saverRunning || fail "the program ended while the screen saver turned on"
+kill -TERM "$saverPid"
+waitForExit 0
+echo "PASS: $case: the server's screen saver is [$state] while the program runs"
