@@ -86,6 +86,12 @@ void setupDisplayInWindow(unsigned long hostWindow)
     setVideoMode(mode, kHostWindowFlags);
 }
 
+void resizeDisplayInWindow(const platform::DesktopMode& mode)
+{
+    // SDL only takes note of the size here: the window is the daemon's to size, not ours.
+    setVideoMode(mode, kHostWindowFlags);
+}
+
 void reshape(int width, int height)
 {
     glViewport(0, 0, width, height);

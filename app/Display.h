@@ -1,6 +1,8 @@
 // The full-screen OpenGL display and the world projection every drawing relies on.
 #pragma once
 
+#include "platform/Platform.h"
+
 // Starts SDL's video, opens a full-screen double-buffered OpenGL mode at the desktop's own
 // size and depth, with the caption "Vornelle" and no cursor, and applies reshape().
 // Throws SDLError on failure, leaving in place whatever it had already done; once SDL has
@@ -11,6 +13,10 @@ void setupDisplay();
 // made, at that window's own size and depth, not full screen, the cursor left to the daemon.
 // Throws SDLError also when the display has no such window.
 void setupDisplayInWindow(unsigned long hostWindow);
+
+// After setupDisplayInWindow, when the host window has taken a new size: SDL's drawing
+// surface, the viewport and the projection follow it. Throws SDLError when SDL refuses.
+void resizeDisplayInWindow(const platform::DesktopMode& mode);
 
 // Maps the world square -500..500 (both axes, depth -1..1) onto a width x height pixel
 // viewport, stretched to its shape.

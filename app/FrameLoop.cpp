@@ -37,6 +37,15 @@ bool hostTookWindowAway(RunOwner owner)
     return owner == RunOwner::HostDaemon && platform::hostWindowGone();
 }
 
+// Checked before the frame is drawn, so that a frame is never drawn at the old size once the
+// window system has told us of the new one.
+void followHostWindowSize(RunOwner owner)
+{
+    platform::DesktopMode mode{};
+    if (owner == RunOwner::HostDaemon && platform::hostWindowResized(mode))
+        resizeDisplayInWindow(mode);
+}
+
 } // namespace
 
 bool pointerEndsRun(int dx, int dy, Uint8 buttons)
@@ -74,6 +83,7 @@ bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock
     const bool touched = pointerWasTouched() && owner == RunOwner::User;
     if (nextEventEndsRun(owner) || touched || hostTookWindowAway(owner))
         return false;
+    followHostWindowSize(owner);
 
     const float dt = clock.secondsSinceLastFrame(SDL_GetTicks());
 

@@ -61,4 +61,8 @@ bool hostWindowMode(HostWindowId window, DesktopMode& mode);
 // into it fails first, that failure ends the process at once with status 0 and no report.
 bool hostWindowGone();
 
+// True once after each change of the watched host window's size (a daemon follows the screen,
+// a settings dialog its preview), with its new mode; false while it keeps its size.
+bool hostWindowResized(DesktopMode& mode);
+
 } // namespace platform

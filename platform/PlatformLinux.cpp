@@ -27,6 +27,8 @@ Display* watcher = nullptr;
 Window hostWindow = None;
 bool hostWindowInUse = false; // its size is known and SDL is told to draw into it
 bool hostWindowDestroyed = false;
+platform::DesktopMode hostMode{};   // as the window system last reported it
+bool hostWindowSizeChanged = false; // since the frame loop last asked
 XErrorHandler reportXError = nullptr;
 
 bool saysHostWindowIsGone(const XErrorEvent& error)
@@ -52,14 +54,29 @@ int quietAboutHostWindow(Display* display, XErrorEvent* error)
     return 0; // asking for the size of a window that is not there: the caller sees it failed
 }
 
+// A daemon moves its window as well as resizing it; only a new size matters here.
+void noteHostWindowSize(int width, int height)
+{
+    if (width == hostMode.width && height == hostMode.height)
+        return;
+    hostMode.width = width;
+    hostMode.height = height;
+    hostWindowSizeChanged = true;
+}
+
+// Reads what the window system said about the host window since the last look.
 void collectHostWindowEvents()
 {
+    if (watcher == nullptr || hostWindowDestroyed)
+        return;
     while (XPending(watcher) > 0)
     {
         XEvent event;
         XNextEvent(watcher, &event);
         if (event.type == DestroyNotify && event.xdestroywindow.window == hostWindow)
             hostWindowDestroyed = true;
+        else if (event.type == ConfigureNotify && event.xconfigure.window == hostWindow)
+            noteHostWindowSize(event.xconfigure.width, event.xconfigure.height);
     }
 }
 
@@ -152,15 +169,25 @@ bool hostWindowMode(HostWindowId window, DesktopMode& mode)
     if (XGetWindowAttributes(watcher, hostWindow, &attributes) == 0 || hostWindowDestroyed)
         return false;
     mode = DesktopMode{attributes.width, attributes.height, attributes.depth};
+    hostMode = mode;
     hostWindowInUse = true;
     return true;
 }
 
 bool hostWindowGone()
 {
-    if (watcher != nullptr && !hostWindowDestroyed)
-        collectHostWindowEvents();
+    collectHostWindowEvents();
     return hostWindowDestroyed;
+}
+
+bool hostWindowResized(DesktopMode& mode)
+{
+    collectHostWindowEvents();
+    if (!hostWindowSizeChanged)
+        return false;
+    hostWindowSizeChanged = false;
+    mode = hostMode;
+    return true;
 }
 
 } // namespace platform

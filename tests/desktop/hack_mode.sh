@@ -1,7 +1,8 @@
 #!/bin/bash
 # hack_mode.sh VORNELLE HOST_WINDOW: Vornelle inside a window that a stand-in daemon made.
-# It draws there and nowhere else, ignores the mouse and keys, and ends with status 0 on
-# SIGTERM or when the window goes away; a malformed or unknown window id is an error.
+# It draws there and nowhere else, follows the window's size, ignores the mouse and keys, and
+# ends with status 0 on SIGTERM or when the window goes away; a malformed or unknown window id
+# is an error.
 set -u
 binary=$1
 hostWindow=$2
@@ -50,11 +51,16 @@ screenshot() {
     xwd -root -silent | convert xwd:- "$1"
 }
 
+# litShare PICTURE GEOMETRY: the share of that part of the picture that is not black.
+litShare() {
+    convert "$1" -crop "$2" +repage -fill white +opaque black -colorspace Gray \
+        -format '%[fx:mean]' info:
+}
+
 # Share of the window that is lit, strongest saturation there, and how many pixels outside
 # it changed since the "before" picture.
 lookAtPictures() {
-    lit=$(convert "$work/after.png" -crop "${geometry}" +repage -fill white +opaque black \
-        -colorspace Gray -format '%[fx:mean]' info:)
+    lit=$(litShare "$work/after.png" "$geometry")
     saturation=$(convert "$work/after.png" -crop "${geometry}" +repage -colorspace HSL \
         -channel G -separate -format '%[fx:maxima]' info:)
     changedOutside=$(convert "$work/before.png" "$work/after.png" -compose difference \
@@ -65,27 +71,49 @@ lookAtPictures() {
 # --- XSCREENSAVER_WINDOW: draws inside, nothing outside; the mouse and keys are ignored;
 # SIGTERM ends it with 0.
 openHostWindow
+# checkDrawsInWindowOnly WHEN: thin coloured contours inside the window, nothing outside.
+checkDrawsInWindowOnly() {
+    # The drifting outline may miss so small a window for a moment: look up to ten times.
+    for _ in $(seq 10); do
+        sleep 1
+        screenshot "$work/after.png"
+        lookAtPictures
+        [ "$changedOutside" = 0 ] || break
+        awk -v lit="$lit" -v s="$saturation" 'BEGIN { exit !(lit > 0.0005 && s > 0.3) }' && break
+    done
+    awk -v lit="$lit" 'BEGIN { exit !(lit > 0.0005 && lit < 0.3) }' ||
+        fail "$1: expected thin contours inside the window, $lit of it is lit"
+    awk -v s="$saturation" 'BEGIN { exit !(s > 0.3) }' ||
+        fail "$1: expected coloured contours, strongest saturation $saturation"
+    [ "$changedOutside" = 0 ] || fail "$1: $changedOutside pixels outside the window changed"
+}
+
 screenshot "$work/before.png"
 XSCREENSAVER_WINDOW=$window "$binary" /s 2>"$work/stderr" &
 saverPid=$!
-# The drifting outline may miss so small a window for a moment: look up to ten times.
-for _ in $(seq 10); do
-    sleep 1
-    screenshot "$work/after.png"
-    lookAtPictures
-    [ "$changedOutside" = 0 ] || break
-    awk -v lit="$lit" -v s="$saturation" 'BEGIN { exit !(lit > 0.0005 && s > 0.3) }' && break
-done
-awk -v lit="$lit" 'BEGIN { exit !(lit > 0.0005 && lit < 0.3) }' ||
-    fail "expected thin contours inside the window, $lit of it is lit"
-awk -v s="$saturation" 'BEGIN { exit !(s > 0.3) }' ||
-    fail "expected coloured contours, strongest saturation $saturation"
-[ "$changedOutside" = 0 ] || fail "$changedOutside pixels outside the window changed"
+checkDrawsInWindowOnly "at start"
 xdotool search --name '^Vornelle$' >/dev/null && fail "it opened a window of its own"
 
 xdotool mousemove 360 270 sleep 0.2 mousemove_relative 40 40 sleep 0.2 \
     mousemove_relative 5 5 click 1 click 3 key Escape key q
 stillRunning || fail "mouse motion, clicks or keys over the window ended the run"
+
+# --- The daemon resizes its window, and the picture follows. Grown to 800x600, contours
+# appear right of the first 320x240, wherever a picture stuck at the old size would sit (the
+# window's top or bottom corner), beyond a margin for lines that spill over its edge. Shrunk
+# back, it draws inside the window again and nowhere outside.
+xdotool windowsize "$window" 800 600
+beyondFirstSize=460x600+540+150 # the grown window right of its x = 340
+for _ in $(seq 10); do
+    sleep 1
+    screenshot "$work/grown.png"
+    grownLit=$(litShare "$work/grown.png" "$beyondFirstSize")
+    awk -v lit="$grownLit" 'BEGIN { exit !(lit > 0.0005) }' && break
+done
+awk -v lit="$grownLit" 'BEGIN { exit !(lit > 0.0005 && lit < 0.3) }' ||
+    fail "grown to 800x600: expected contours right of the first 320x240, $grownLit is lit"
+xdotool windowsize "$window" 320 240
+checkDrawsInWindowOnly "shrunk back to 320x240"
 kill -TERM "$saverPid"
 waitForEnd
 [ "$status" = 0 ] || fail "SIGTERM: expected status 0, got $status"
@@ -122,5 +150,5 @@ expectError "XSCREENSAVER_WINDOW=banana" "vornelle: XSCREENSAVER_WINDOW \"banana
 expectError "a window that is gone" "$(printf 'SDL ERROR:\nUnable to find window %s' "$window")" \
     "$binary" /s --window-id "$window"
 
-[ "$failures" -eq 0 ] && echo "hack mode: all passed (lit $lit, saturation $saturation)"
+[ "$failures" -eq 0 ] && echo "hack mode: all passed (lit $lit, saturation $saturation, grown $grownLit)"
 exit "$failures"
