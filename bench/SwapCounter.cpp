@@ -5,6 +5,8 @@
 //   swaps <count> <first time> <last time>   when the process exits normally
 // VORNELLE_SWAP_COUNT, if set, names a file that holds the running count after every swap,
 // for scripts that wait for a number of frames.
+// Only the program being measured writes: processes it starts (a D-Bus launcher, say) inherit
+// the preload and these variables, and so do the tools a script runs, but they write nothing.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@ namespace
 
 using SwapBuffers = void (*)();
 
+pid_t measuredProcess = 0; // 0 until the library finds itself in an SDL program
 long long swaps = 0;
 long long firstSwap = 0;
 long long lastSwap = 0;
@@ -29,8 +32,28 @@ long long nanosecondsNow()
     return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
 }
 
+SwapBuffers nextSwapBuffers()
+{
+    return reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers"));
+}
+
+// The program is the process that has SDL's swap to hand on to; a child it forks without
+// starting another program is a copy, not the program, and must not report its counts again.
+__attribute__((constructor)) void recogniseMeasuredProcess()
+{
+    if (nextSwapBuffers() != nullptr)
+        measuredProcess = getpid();
+}
+
+bool inMeasuredProcess()
+{
+    return measuredProcess != 0 && getpid() == measuredProcess;
+}
+
 void appendToLog(const char* line)
 {
+    if (!inMeasuredProcess())
+        return;
     const char* path = std::getenv("VORNELLE_SWAP_LOG");
     if (path == nullptr)
         return;
@@ -66,7 +89,7 @@ __attribute__((destructor)) void reportSwaps()
 
 extern "C" void SDL_GL_SwapBuffers()
 {
-    static const auto next = reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers"));
+    static const SwapBuffers next = nextSwapBuffers();
     if (next != nullptr)
         next();
     lastSwap = nanosecondsNow();
