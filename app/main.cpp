@@ -36,6 +36,8 @@ bool findHostWindow(int argc, char** argv, unsigned long& hostWindow)
 
 int main(int argc, char** argv)
 {
+    platform::ensureStandardStreamsOpen();
+
     // Check arguments: anything but the run argument ends here, before SDL is touched.
     if (!isRunArgument(argc, argv))
         return 0;

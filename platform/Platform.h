@@ -1,14 +1,21 @@
 // The few things the shell needs from the operating system and its window system that the
-// SDL 1.2 API does not say the same way everywhere: a seed clock, the desktop's mode, swap
-// control, whether SDL's video driver shows anything at all, and a host window to draw into.
-// One source file per platform implements this header; nothing else in the program tests
-// which platform it is on. Knows nothing of the scene or of drawing.
+// SDL 1.2 API does not say the same way everywhere: standard streams to write to, a seed
+// clock, the desktop's mode, swap control, whether SDL's video driver shows anything at all,
+// and a host window to draw into. One source file per platform implements this header;
+// nothing else in the program tests which platform it is on. Knows nothing of the scene or
+// of drawing.
 #pragma once
 
 #include <cstdint>
 
 namespace platform
 {
+
+// First thing in main: makes sure standard input, output and error are open, on the null
+// device where they were closed, as launchers and daemons sometimes start programs. Otherwise
+// the next files or connections opened (the window system's, say) take their places, and a
+// report meant for standard error is written into them instead.
+void ensureStandardStreamsOpen();
 
 // Pixels and bits per pixel of the desktop as it is now.
 struct DesktopMode

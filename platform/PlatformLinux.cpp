@@ -3,7 +3,10 @@
 
 #include <SDL.h>
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -97,6 +100,13 @@ bool userChoseDriver()
 
 namespace platform
 {
+
+void ensureStandardStreamsOpen()
+{
+    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream)
+        if (fcntl(stream, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", O_RDWR); // the lowest free number, which is this stream's
+}
 
 std::uint32_t millisecondTicks()
 {

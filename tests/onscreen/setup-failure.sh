@@ -30,6 +30,16 @@ expectReportLast()
         fail "$case: standard error does not end with the report"
 }
 
+# runWithOutputClosed ARG...: launchers and daemons may start a program with standard output
+# and error closed. The report is lost then, but the run must still end, and with status 255;
+# a program that never ends is stopped at the deadline.
+runWithOutputClosed()
+{
+    local status=0
+    timeout -k 5 "$deadlineSeconds" "$binary" "$@" >&- 2>&- || status=$?
+    [ "$status" -eq 255 ] || fail "$case: $*: exit status $status, expected 255"
+}
+
 # A display number that no server answers to.
 absentDisplay()
 {
@@ -53,6 +63,11 @@ no-display)
 absent-server) expectReport "Unable to init SDL" DISPLAY="$(absentDisplay)" ;;
 # Run on a server without GLX: it answers, but offers no OpenGL mode.
 no-gl-on-server) expectReport "Unable to set video mode" ;;
+# Also run on a server without GLX; no window has the id 0x1.
+closed-streams)
+    runWithOutputClosed /s
+    runWithOutputClosed /s --window-id 0x1
+    ;;
 *) fail "no such case: $case" ;;
 esac
 created=$(windowsCreatedSinceWatch)
