@@ -12,14 +12,8 @@ struct LatticeSamples
     marching::Colour colours[marching::kSampleCount];
 };
 
-// Calls evaluate(point) for every lattice point in the renderer's order and keeps the results.
-template <class Evaluate> void sampleLattice(Evaluate evaluate, LatticeSamples& out)
-{
-    marching::sampleLattice(evaluate, out.values, out.colours);
-}
-
-// 4624 evaluate calls through the interface, in the renderer's order (bottom row first,
-// left to right). Compiled apart from any field, so the calls stay virtual as in the renderer.
+// The renderer's own sampling pass: 68 rows through ScalarField::evaluateRow, bottom row
+// first. Compiled apart from any field, so the calls stay virtual as in the renderer.
 void sampleLikeRenderer(const ScalarField& field, LatticeSamples& out);
 
 // The plain per-point loop, each point on its own with the arithmetic written out.

@@ -5,5 +5,11 @@
 
 void sampleOnePointAtATime(const MetaballField& field, LatticeSamples& out)
 {
-    sampleLattice([&field](const Vec2& point) { return referenceEvaluate(field, point); }, out);
+    marching::sampleLattice(
+        [&field](float y, const float* xs, int count, FieldSample* samples)
+        {
+            for (int i = 0; i < count; ++i)
+                samples[i] = referenceEvaluate(field, Vec2{xs[i], y});
+        },
+        out.values, out.colours);
 }

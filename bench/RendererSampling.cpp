@@ -2,5 +2,5 @@
 
 void sampleLikeRenderer(const ScalarField& field, LatticeSamples& out)
 {
-    sampleLattice([&field](const Vec2& point) { return field.evaluate(point); }, out);
+    marching::sampleLattice(field, out.values, out.colours);
 }

@@ -114,6 +114,11 @@ FieldSample MetaballField::evaluate(const Vec2& point) const
     return metaball_sum::fastest(metaballs, point);
 }
 
+void MetaballField::evaluateRow(float y, const float* xs, int count, FieldSample* samples) const
+{
+    metaball_sum::fastestRow(metaballs, y, xs, count, samples);
+}
+
 void MetaballField::update(float dt)
 {
     for (int i = 0; i < count; ++i)

@@ -37,4 +37,20 @@ FieldSample fastest(const Metaball* balls, const Vec2& point)
     return chosen(balls, point);
 }
 
+void rowOneByOne(const Metaball* balls, float y, const float* xs, int count, FieldSample* out)
+{
+    for (int i = 0; i < count; ++i)
+        out[i] = oneByOne(balls, Vec2{xs[i], y});
+}
+
+void fastestRow(const Metaball* balls, float y, const float* xs, int count, FieldSample* out)
+{
+    static const RowSum chosen = []
+    {
+        RowWay ways[kMostRowWays];
+        return ways[rowWaysThatRunHere(ways) - 1].sum;
+    }();
+    chosen(balls, y, xs, count, out);
+}
+
 } // namespace metaball_sum

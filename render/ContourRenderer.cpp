@@ -64,8 +64,7 @@ void ContourRenderer::draw()
     // Working storage of this call only: about 74 KB, never on the heap.
     float values[kSampleCount];
     Colour colours[kSampleCount];
-    const ScalarField& field = *function;
-    sampleLattice([&field](const Vec2& point) { return field.evaluate(point); }, values, colours);
+    sampleLattice(*function, values, colours);
 
     for (int row = 0; row < kCellsPerSide; ++row)
         for (int column = 0; column < kCellsPerSide; ++column)

@@ -31,6 +31,13 @@ const CellCase kCases[16] = {
 
 } // namespace
 
+void sampleLattice(const ScalarField& field, float* values, Colour* colours)
+{
+    sampleLattice([&field](float y, const float* xs, int count, FieldSample* samples)
+                  { field.evaluateRow(y, xs, count, samples); },
+                  values, colours);
+}
+
 const CellCase& cellCase(int index)
 {
     return kCases[index];

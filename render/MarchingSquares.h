@@ -21,23 +21,31 @@ struct Colour
     float r, g, b;
 };
 
-// Calls evaluate(point) at every lattice point, the bottom row (y = -500) first and left to
-// right within a row, and stores each sample's value and colour at row * 68 + column.
-template <class Evaluate> void sampleLattice(Evaluate evaluate, float* values, Colour* colours)
+// Asks evaluateRow(y, xs, count, samples) for one lattice row at a time, the bottom row
+// (y = -500) first, each row's points left to right, and stores each sample's value and colour
+// at row * 68 + column.
+template <class EvaluateRow>
+void sampleLattice(EvaluateRow evaluateRow, float* values, Colour* colours)
 {
+    float xs[kSamplesPerSide];
+    for (int column = 0; column < kSamplesPerSide; ++column)
+        xs[column] = static_cast<float>(kFirstSample + kSpacing * column);
+    FieldSample samples[kSamplesPerSide];
     for (int row = 0; row < kSamplesPerSide; ++row)
     {
         const float y = static_cast<float>(kFirstSample + kSpacing * row);
+        evaluateRow(y, xs, kSamplesPerSide, samples);
         for (int column = 0; column < kSamplesPerSide; ++column)
         {
-            const Vec2 point{static_cast<float>(kFirstSample + kSpacing * column), y};
-            const FieldSample sample = evaluate(point);
-            const int index = row * kSamplesPerSide + column;
-            values[index] = sample.value;
-            colours[index] = Colour{sample.r, sample.g, sample.b};
+            const FieldSample& sample = samples[column];
+            values[row * kSamplesPerSide + column] = sample.value;
+            colours[row * kSamplesPerSide + column] = Colour{sample.r, sample.g, sample.b};
         }
     }
 }
+
+// The renderer's sampling: the lattice through field.evaluateRow.
+void sampleLattice(const ScalarField& field, float* values, Colour* colours);
 
 // One corner of the cell being traced.
 struct GridCorner

@@ -286,6 +286,53 @@ TEST(ContourDraw, SamplesTheWholeLatticeBottomRowFirst)
     EXPECT_EQ(asked[4623].y, 505.0f);
 }
 
+TEST(ContourDraw, AsksAFieldThatTakesRowsForEachRowOnceBottomFirst)
+{
+    struct Row
+    {
+        float y;
+        std::vector<float> xs;
+    };
+    std::vector<Row> asked;
+    class RowProbe : public ScalarField
+    {
+    public:
+        explicit RowProbe(std::vector<Row>& asked) : asked(asked) {}
+        FieldSample evaluate(const Vec2&) const override
+        {
+            ADD_FAILURE() << "asked for a single point";
+            return FieldSample{0, 0, 0, 0};
+        }
+        void evaluateRow(float y, const float* xs, int count, FieldSample* samples) const override
+        {
+            asked.push_back(Row{y, std::vector<float>(xs, xs + count)});
+            // A step between the left and right halves, in the colour of the row.
+            for (int i = 0; i < count; ++i)
+                samples[i] =
+                    FieldSample{xs[i] < 0.0f ? 2.0f : 0.0f, 0.0f, 0.0f, (y + 500.0f) / 1005.0f};
+        }
+        std::vector<Row>& asked;
+    } probe(asked);
+
+    const std::vector<Segment>& segments = drawn(probe);
+    ASSERT_EQ(asked.size(), 68u);
+    for (int row = 0; row < 68; ++row)
+    {
+        EXPECT_EQ(asked[row].y, -500.0f + 15.0f * static_cast<float>(row));
+        ASSERT_EQ(asked[row].xs.size(), 68u);
+        for (int column = 0; column < 68; ++column)
+            EXPECT_EQ(asked[row].xs[column], -500.0f + 15.0f * static_cast<float>(column));
+    }
+    // The samples land where their row and column say: one vertical line between the columns
+    // at -5 and 10, coloured by the rows it joins.
+    ASSERT_EQ(segments.size(), 67u);
+    for (const Segment& s : segments)
+    {
+        EXPECT_FLOAT_EQ(s.from.x, s.to.x);
+        EXPECT_FLOAT_EQ(s.from.b, (s.from.y + 1.0f + 500.0f) / 1005.0f);
+    }
+}
+
 TEST(ContourDraw, SetsSmoothTwoPixelLines)
 {
     LatticeField field(stepAcrossColumns);

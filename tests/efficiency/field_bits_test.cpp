@@ -1,5 +1,6 @@
 // Every way the field can be evaluated gives, to the bit, what the plain loop gives: the
-// shipped evaluate behind ScalarField, and each implementation this CPU can run on its own.
+// shipped evaluate and evaluateRow behind ScalarField, and each implementation this CPU can run
+// on its own, point by point and a row at a time.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,6 +31,16 @@ std::vector<Way> waysThatRunHere()
     return ways;
 }
 
+std::vector<metaball_sum::RowWay> rowWaysThatRunHere()
+{
+    metaball_sum::RowWay ways[metaball_sum::kMostRowWays];
+    return std::vector<metaball_sum::RowWay>(ways, ways + metaball_sum::rowWaysThatRunHere(ways));
+}
+
+// Longer than a lattice row; 21 points fill a group of sixteen, one of four and one lane more.
+const int kLongestRow = 72;
+const int kCopiesOfOnePoint = 21;
+
 bool sameBits(const FieldSample& a, const FieldSample& b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -40,7 +51,10 @@ bool sameBits(const FieldSample& a, const FieldSample& b)
 class Comparison
 {
 public:
-    explicit Comparison(const MetaballField& field) : field(field), ways(waysThatRunHere()) {}
+    explicit Comparison(const MetaballField& field)
+        : field(field), ways(waysThatRunHere()), rowWays(rowWaysThatRunHere())
+    {
+    }
 
     void at(const Vec2& point)
     {
@@ -49,6 +63,32 @@ public:
         check("evaluate", shipped.evaluate(point), expected, point);
         for (const Way& way : ways)
             check(way.name, way.sum(&field.metaball(0), point), expected, point);
+    }
+
+    // The point on its own, and in every lane of a row made of copies of it.
+    void atAndInEveryLane(const Vec2& point)
+    {
+        at(point);
+        float xs[kCopiesOfOnePoint];
+        for (float& x : xs)
+            x = point.x;
+        along(point.y, xs, kCopiesOfOnePoint);
+    }
+
+    // Points (xs[i], y), each row way given the whole run at once.
+    void along(float y, const float* xs, int count)
+    {
+        FieldSample expected[kLongestRow], got[kLongestRow];
+        for (int i = 0; i < count; ++i)
+            expected[i] = referenceEvaluate(field, Vec2{xs[i], y});
+        const ScalarField& shipped = field;
+        shipped.evaluateRow(y, xs, count, got);
+        checkRow("evaluateRow", y, xs, count, got, expected);
+        for (const metaball_sum::RowWay& way : rowWays)
+        {
+            way.sum(&field.metaball(0), y, xs, count, got);
+            checkRow(way.name, y, xs, count, got, expected);
+        }
     }
 
     int differences() const { return count; }
@@ -66,17 +106,32 @@ private:
                           << ", " << expected.b << ")";
     }
 
+    void checkRow(const char* name, float y, const float* xs, int count, const FieldSample* got,
+                  const FieldSample* expected)
+    {
+        for (int i = 0; i < count; ++i)
+            check(name, got[i], expected[i], Vec2{xs[i], y});
+    }
+
     const MetaballField& field;
     std::vector<Way> ways;
+    std::vector<metaball_sum::RowWay> rowWays;
     int count = 0;
 };
 
+// Point by point, then row by row as the renderer asks.
 void compareLattice(Comparison& comparison)
 {
+    float xs[68];
+    for (int column = 0; column < 68; ++column)
+        xs[column] = static_cast<float>(-500 + 15 * column);
     for (int row = 0; row < 68; ++row)
+    {
+        const float y = static_cast<float>(-500 + 15 * row);
         for (int column = 0; column < 68; ++column)
-            comparison.at(
-                Vec2{static_cast<float>(-500 + 15 * column), static_cast<float>(-500 + 15 * row)});
+            comparison.at(Vec2{xs[column], y});
+        comparison.along(y, xs, 68);
+    }
 }
 
 void placeAt(Metaball& ball, float x, float y)
@@ -110,29 +165,40 @@ TEST(FieldBits, PointsOnCentresAndOddPlacesMatchThePlainLoop)
     MetaballField field;
     Comparison comparison(field);
 
+    // Rows of every length up to past a lattice row's, so every way of splitting a row into
+    // groups of lanes, and a metaball's centre in some lane of each.
+    const Metaball& centred = field.metaball(20);
+    for (int count = 1; count <= kLongestRow; ++count)
+    {
+        float xs[kLongestRow];
+        for (int i = 0; i < count; ++i)
+            xs[i] = i == count / 2 ? centred.x : -849.99f + 23.7f * static_cast<float>(i);
+        comparison.along(centred.y, xs, count);
+    }
+
     // On a centre the squared distance is exactly 0 and is replaced; try it in the first,
     // a middle and the last lane of a block, and for the very last metaball.
     for (int index : {0, 7, 8, 20, 31, 34})
     {
         const Metaball& ball = field.metaball(index);
-        comparison.at(Vec2{ball.x, ball.y});
+        comparison.atAndInEveryLane(Vec2{ball.x, ball.y});
     }
     // Off the lattice: fractions, far away, and between two metaballs on top of each other.
     placeAt(field.metaball(12), 100.25f, -40.5f);
     placeAt(field.metaball(13), 100.25f, -40.5f);
     for (const Vec2& point :
          {Vec2{0.1f, -0.3f}, Vec2{1e6f, -1e6f}, Vec2{100.25f, 10.0f}, Vec2{-849.99f, 849.99f}})
-        comparison.at(point);
+        comparison.atAndInEveryLane(point);
 
     // Every metaball in one place: each later one holds less of the running total.
     for (int i = 0; i < MetaballField::count; ++i)
         placeAt(field.metaball(i), 30.0f, 60.0f);
-    comparison.at(Vec2{30.0f, 75.0f});
-    comparison.at(Vec2{30.0f, 60.0f});
+    comparison.atAndInEveryLane(Vec2{30.0f, 75.0f});
+    comparison.atAndInEveryLane(Vec2{30.0f, 60.0f});
 
     // So close that the contribution overflows to infinity and the weights become NaN.
     placeAt(field.metaball(0), 1e-20f, 0.0f);
-    comparison.at(Vec2{0.0f, 0.0f});
+    comparison.atAndInEveryLane(Vec2{0.0f, 0.0f});
     EXPECT_TRUE(std::isinf(field.evaluate(Vec2{0.0f, 0.0f}).value));
 
     EXPECT_EQ(comparison.differences(), 0);
