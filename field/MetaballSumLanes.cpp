@@ -2,16 +2,17 @@
 //
 // Within one point the running total and the colour blend are serial, but neighbouring points
 // are independent: each lane walks the metaballs in order with its own total and colour, doing
-// exactly the operations of the one-by-one loop. Tinting is a per-lane choice made with bit
-// masks, which leaves the lanes that do not tint untouched. No multiply-add is fused
+// exactly the operations of the one-by-one loop. Tinting is a per-lane choice that leaves the
+// other lanes untouched, and is skipped altogether when no lane tints (after the first few
+// metaballs most points' running totals are too large for that). No multiply-add is fused
 // (-ffp-contract=off) and the divisions are exact ones, so every lane has the same bits as the
 // one-by-one loop at its point.
 //
 // The same source is compiled once per instruction set through target attributes and chosen at
 // run time, so the default build still runs on any x86-64. Each vector is exactly one register
 // wide: GCC turns a per-lane choice on a wider vector into one branch per lane. Sixteen points
-// go side by side (one AVX-512, two AVX or two SSE registers, eight points), and whatever a
-// row holds beyond whole groups goes through groups of four.
+// go side by side in one AVX-512 or two AVX registers, eight in two SSE ones; whatever a row
+// holds beyond whole groups goes through groups of four.
 #include "field/MetaballSum.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
@@ -28,10 +29,25 @@ const int kNarrowLanes = 4;
 template <int N, int K> struct Lanes
 {
     typedef float Values __attribute__((vector_size(4 * N)));
-    static constexpr int points = N * K;
 
     Values value[K], r[K], g[K], b[K];
 };
+
+template <int Bytes> struct PairsOfLanes
+{
+    typedef long long Values __attribute__((vector_size(Bytes)));
+};
+
+// Whether any lane of a comparison's result is set, read two lanes at a time.
+template <class Mask> VORNELLE_IN_CALLER bool anyLane(const Mask& mask)
+{
+    using Pairs = typename PairsOfLanes<sizeof(Mask)>::Values;
+    const Pairs pairs = reinterpret_cast<Pairs>(mask);
+    long long any = 0;
+    for (unsigned i = 0; i < sizeof(Mask) / sizeof(long long); ++i)
+        any |= pairs[i];
+    return any != 0;
+}
 
 template <int N, int K>
 VORNELLE_IN_CALLER void sumInLanes(const Metaball* balls, const typename Lanes<N, K>::Values* px,
@@ -53,6 +69,8 @@ VORNELLE_IN_CALLER void sumInLanes(const Metaball* balls, const typename Lanes<N
             total[k] = total[k] + contribution;
             const Values weight = contribution / total[k];
             const auto tints = weight > metaball_sum::kColourWeightCutoff;
+            if (!anyLane(tints))
+                continue;
             const Values rest = 1.0f - weight;
             r[k] = tints ? rest * r[k] + weight * ball.r : r[k];
             g[k] = tints ? rest * g[k] + weight * ball.g : g[k];
