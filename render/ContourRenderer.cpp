@@ -24,21 +24,26 @@ void drawSegment(const ContourPoint& from, const ContourPoint& to)
 
 void traceCell(int row, int column, const float* values, const Colour* colours, float threshold)
 {
+    const int i = row * kSamplesPerSide + column;
+    const int indices[4] = {i, i + 1, i + kSamplesPerSide, i + kSamplesPerSide + 1};
+    bool inside[4];
+    for (int k = 0; k < 4; ++k)
+        inside[k] = isInside(values[indices[k]], threshold);
+    // Most cells lie wholly inside or wholly outside the contour: nothing to draw there.
+    if (inside[A] == inside[B] && inside[B] == inside[C] && inside[C] == inside[D])
+        return;
+
     const float y0 = static_cast<float>(kFirstCorner + kSpacing * row);
     const float x0 = static_cast<float>(kFirstCorner + kSpacing * column);
     const float y1 = y0 + static_cast<float>(kSpacing);
     const float x1 = x0 + static_cast<float>(kSpacing);
-    const int i = row * kSamplesPerSide + column;
-    const int indices[4] = {i, i + 1, i + kSamplesPerSide, i + kSamplesPerSide + 1};
     const float xs[4] = {x0, x1, x0, x1};
     const float ys[4] = {y0, y0, y1, y1};
-
     GridCorner corners[4];
     for (int k = 0; k < 4; ++k)
-        corners[k] = GridCorner{xs[k], ys[k], indices[k], isInside(values[indices[k]], threshold)};
+        corners[k] = GridCorner{xs[k], ys[k], indices[k], inside[k]};
 
-    const CellCase& cell = cellCase(
-        caseIndex(corners[A].inside, corners[B].inside, corners[C].inside, corners[D].inside));
+    const CellCase& cell = cellCase(caseIndex(inside[A], inside[B], inside[C], inside[D]));
     for (int s = 0; s < cell.segmentCount; ++s)
     {
         const Segment& segment = cell.segments[s];
