@@ -288,7 +288,7 @@ int main(int argc, char** argv)
     printRow("floor: only the 35 running-total additions", collector.figure("runningTotal"));
     printRow("cell pass, no-op GL", cells);
     printRow("whole frame: update + draw, no-op GL", whole);
-    printRow("whole frame sampled point by point, as before", pointByPoint);
+    printRow("whole frame, sampled point by point as before", pointByPoint);
     std::printf("sampling / yardstick: %.2f (goal 1.15 or less); plain loop / yardstick: %.2f; "
                 "floor / yardstick: %.2f\n",
                 sampled.median / bound.median, plain.median / bound.median,
