@@ -60,10 +60,13 @@ void setVideoMode(const platform::DesktopMode& mode, Uint32 flags)
     reshape(screen->w, screen->h);
 }
 
-std::string missingWindowMessage(unsigned long window)
+std::string unusableWindowMessage(unsigned long window, platform::HostWindowLookup lookup)
 {
-    char message[64];
-    std::snprintf(message, sizeof message, "Unable to find window 0x%lx", window);
+    const char* const format = lookup == platform::HostWindowLookup::ShowsNothing
+                                   ? "Unable to draw into window 0x%lx: it is input-only"
+                                   : "Unable to find window 0x%lx";
+    char message[96];
+    std::snprintf(message, sizeof message, format, window);
     return message;
 }
 
@@ -81,8 +84,9 @@ void setupDisplayInWindow(unsigned long hostWindow)
     platform::drawIntoHostWindow(hostWindow);
     startVideoWithOpenGl();
     platform::DesktopMode mode{};
-    if (!platform::hostWindowMode(hostWindow, mode))
-        throw SDLError(missingWindowMessage(hostWindow));
+    const platform::HostWindowLookup lookup = platform::hostWindowMode(hostWindow, mode);
+    if (lookup != platform::HostWindowLookup::Usable)
+        throw SDLError(unusableWindowMessage(hostWindow, lookup));
     setVideoMode(mode, kHostWindowFlags);
 }
 

@@ -60,9 +60,18 @@ using HostWindowId = unsigned long;
 // window of its own.
 void drawIntoHostWindow(HostWindowId window);
 
+// What the display has under a host window's id.
+enum class HostWindowLookup
+{
+    Usable,
+    Missing,      // no window at all
+    ShowsNothing, // a window that takes input but shows nothing drawn into it
+};
+
 // After SDL_Init, before SDL_SetVideoMode: the host window's size in pixels and its depth,
-// and from now on watch it for hostWindowGone(). False when the display has no such window.
-bool hostWindowMode(HostWindowId window, DesktopMode& mode);
+// and from now on watch it for hostWindowGone(). The mode is set only for a usable window;
+// SDL must not be handed any other.
+HostWindowLookup hostWindowMode(HostWindowId window, DesktopMode& mode);
 
 // True once the watched host window has been destroyed: the run should end. When drawing
 // into it fails first, that failure ends the process at once with status 0 and no report.

@@ -164,12 +164,12 @@ void drawIntoHostWindow(HostWindowId window)
     setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
 }
 
-bool hostWindowMode(HostWindowId window, DesktopMode& mode)
+HostWindowLookup hostWindowMode(HostWindowId window, DesktopMode& mode)
 {
     if (watcher == nullptr)
         watcher = XOpenDisplay(nullptr);
     if (watcher == nullptr)
-        return false;
+        return HostWindowLookup::Missing;
     hostWindow = window;
     reportXError = XSetErrorHandler(quietAboutHostWindow);
 
@@ -177,11 +177,15 @@ bool hostWindowMode(HostWindowId window, DesktopMode& mode)
     XSelectInput(watcher, hostWindow, StructureNotifyMask);
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(watcher, hostWindow, &attributes) == 0 || hostWindowDestroyed)
-        return false;
+        return HostWindowLookup::Missing;
+    // SDL would fail to set a video mode on an input-only window, and then, tidying up, fail
+    // again with an X error that ends the process with status 1.
+    if (attributes.c_class != InputOutput)
+        return HostWindowLookup::ShowsNothing;
     mode = DesktopMode{attributes.width, attributes.height, attributes.depth};
     hostMode = mode;
     hostWindowInUse = true;
-    return true;
+    return HostWindowLookup::Usable;
 }
 
 bool hostWindowGone()

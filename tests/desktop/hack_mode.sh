@@ -1,8 +1,8 @@
 #!/bin/bash
 # hack_mode.sh VORNELLE HOST_WINDOW: Vornelle inside a window that a stand-in daemon made.
 # It draws there and nowhere else, follows the window's size, ignores the mouse and keys, and
-# ends with status 0 on SIGTERM or when the window goes away; a malformed or unknown window id
-# is an error.
+# ends with status 0 on SIGTERM or when the window goes away; a malformed or unknown window id,
+# or one of a window that shows nothing, is an error.
 set -u
 binary=$1
 hostWindow=$2
@@ -19,8 +19,9 @@ fail() {
     failures=$((failures + 1))
 }
 
+# openHostWindow [--input-only]: sets window to the new window's id.
 openHostWindow() {
-    "$hostWindow" "$geometry" >"$work/id" &
+    "$hostWindow" "$@" "$geometry" >"$work/id" &
     hostPid=$!
     for _ in $(seq 100); do
         [ -s "$work/id" ] && break
@@ -130,7 +131,7 @@ waitForEnd
 [ "$status" = 0 ] || fail "window destroyed: expected status 0, got $status"
 [ -s "$work/stderr" ] && fail "window destroyed: stderr [$(cat "$work/stderr")]"
 
-# --- Ids that name no window.
+# --- Ids that name no window, or one that cannot show anything.
 expectError() {
     local what=$1 expected=$2
     shift 2
@@ -148,6 +149,10 @@ expectError "--window-id without id" "vornelle: --window-id \"\" $malformed" \
 expectError "XSCREENSAVER_WINDOW=banana" "vornelle: XSCREENSAVER_WINDOW \"banana\" $malformed" \
     env XSCREENSAVER_WINDOW=banana "$binary" /s
 expectError "a window that is gone" "$(printf 'SDL ERROR:\nUnable to find window %s' "$window")" \
+    "$binary" /s --window-id "$window"
+openHostWindow --input-only
+expectError "an input-only window" \
+    "$(printf 'SDL ERROR:\nUnable to draw into window %s: it is input-only' "$window")" \
     "$binary" /s --window-id "$window"
 
 [ "$failures" -eq 0 ] && echo "hack mode: all passed (lit $lit, saturation $saturation, grown $grownLit)"
