@@ -16,13 +16,18 @@ const int kMotionTolerance = 1; // pixels
 const Uint8 kEndingButtons =
     SDL_BUTTON(SDL_BUTTON_LEFT) | SDL_BUTTON(SDL_BUTTON_MIDDLE) | SDL_BUTTON(SDL_BUTTON_RIGHT);
 const float kSecondsPerMillisecond = 0.001f;
+const Uint32 kTravelSpanMilliseconds = 16; // one 60 Hz frame
+
+// SDL keeps one relative motion state for the process; this sums what it reports.
+PointerTravel travel;
 
 bool pointerWasTouched()
 {
     int dx = 0;
     int dy = 0;
     const Uint8 buttons = SDL_GetRelativeMouseState(&dx, &dy);
-    return pointerEndsRun(dx, dy, buttons);
+    travel.add(dx, dy, SDL_GetTicks());
+    return pointerEndsRun(travel.dx(), travel.dy(), buttons);
 }
 
 // Takes at most one event: any others wait for the frames after this one.
@@ -67,6 +72,19 @@ bool eventEndsRun(const SDL_Event& event, RunOwner owner)
     default:
         return false;
     }
+}
+
+void PointerTravel::add(int dx, int dy, Uint32 now)
+{
+    if (now - spanStart > kTravelSpanMilliseconds)
+    {
+        spanStart = previousRead;
+        sumX = 0;
+        sumY = 0;
+    }
+    sumX += dx;
+    sumY += dy;
+    previousRead = now;
 }
 
 float FrameClock::secondsSinceLastFrame(Uint32 now)

@@ -21,6 +21,27 @@ enum class RunOwner
 // button, ends the run.
 bool pointerEndsRun(int dx, int dy, Uint8 buttons);
 
+// The pointer's relative motion summed, per axis and with its sign, over the frames of the last
+// 16 ms (one 60 Hz frame), so that how fast a hand must move to end the run does not grow
+// with the frame rate. A frame that alone takes 16 ms or more is summed alone, as is every
+// frame at 60 frames per second and below.
+class PointerTravel
+{
+public:
+    // The relative motion in pixels since the previous call, read at `now` (SDL's millisecond
+    // ticks, which may wrap). When the sum would then cover more than 16 ms, it begins again
+    // from the previous call.
+    void add(int dx, int dy, Uint32 now);
+    int dx() const { return sumX; }
+    int dy() const { return sumY; }
+
+private:
+    Uint32 spanStart = 0;
+    Uint32 previousRead = 0;
+    int sumX = 0;
+    int sumY = 0;
+};
+
 // Escape (only when the user owns the run) and the quit request end the run; a resize
 // re-applies the projection; anything else is ignored.
 bool eventEndsRun(const SDL_Event& event, RunOwner owner = RunOwner::User);

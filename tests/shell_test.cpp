@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,80 @@ TEST(PointerExit, LeftMiddleOrRightButtonEnds)
     EXPECT_TRUE(pointerEndsRun(0, 0, 7 | 8));
     EXPECT_FALSE(pointerEndsRun(0, 0, 8));  // wheel up
     EXPECT_FALSE(pointerEndsRun(0, 0, 16)); // wheel down
+}
+
+// A hand moving the pointer by (stepX, stepY) every stepMs milliseconds for durationMs, seen
+// by frames at framesPerSecond. Returns when the run ends, in ms, or -1 if it does not.
+int travelEndsRunAt(double framesPerSecond, int stepMs, int stepX, int stepY, int durationMs)
+{
+    PointerTravel travel;
+    int stepsSeen = 0;
+    for (int frame = 1;; ++frame)
+    {
+        const int now = static_cast<int>(frame * 1000.0 / framesPerSecond);
+        if (now > durationMs + 1000)
+            return -1;
+        const int stepsTaken = std::min(now, durationMs) / stepMs;
+        const int steps = stepsTaken - stepsSeen;
+        stepsSeen = stepsTaken;
+        travel.add(steps * stepX, steps * stepY, static_cast<Uint32>(now));
+        if (pointerEndsRun(travel.dx(), travel.dy(), 0))
+            return now;
+    }
+}
+
+const double kFrameRates[] = {1000.0, 240.0, 144.0, 120.0, 100.0, 60.0};
+
+TEST(PointerTravel, SteadyMotionEndsTheRunAtEveryFrameRate)
+{
+    for (const double rate : kFrameRates)
+    {
+        SCOPED_TRACE(rate);
+        // 200 px/s, one pixel at a time: about 3 px per 60 Hz frame.
+        EXPECT_NE(travelEndsRunAt(rate, 5, 1, 0, 1000), -1);
+        EXPECT_LE(travelEndsRunAt(rate, 5, 1, 1, 1000), 40); // within a few frames
+    }
+}
+
+TEST(PointerTravel, SlowBackwardOrSingleStepsNeverEndTheRun)
+{
+    for (const double rate : kFrameRates)
+    {
+        SCOPED_TRACE(rate);
+        EXPECT_EQ(travelEndsRunAt(rate, 20, 1, 1, 5000), -1); // at most 1 px per 16 ms
+        EXPECT_EQ(travelEndsRunAt(rate, 1, -1, -1, 5000), -1);
+        EXPECT_EQ(travelEndsRunAt(rate, 1, -1, 0, 5000), -1);
+        EXPECT_EQ(travelEndsRunAt(rate, 1000, 1, 1, 1000), -1); // one step, then stillness
+    }
+}
+
+TEST(PointerTravel, AtSixtyFramesPerSecondAndBelowEachFrameIsSummedAlone)
+{
+    PointerTravel travel;
+    Uint32 now = 1000;
+    for (const Uint32 frameMs : {16u, 17u, 16u, 33u, 100u})
+    {
+        travel.add(1, 1, now += frameMs);
+        EXPECT_EQ(travel.dx(), 1);
+        EXPECT_EQ(travel.dy(), 1);
+    }
+    travel.add(2, -7, now += 16);
+    EXPECT_EQ(travel.dx(), 2);
+    EXPECT_EQ(travel.dy(), -7);
+}
+
+TEST(PointerTravel, SumsWithSignOverSixteenMillisecondsAcrossTheTickCounterWrapping)
+{
+    PointerTravel travel;
+    travel.add(5, 5, 0xFFFFFFF0u);
+    travel.add(1, 0, 0xFFFFFFF8u); // a new span from the previous read, 0xFFFFFFF0
+    travel.add(-3, 1, 0xFFFFFFFCu);
+    travel.add(4, 1, 0x0u); // 16 ms of motion: still one span
+    EXPECT_EQ(travel.dx(), 2);
+    EXPECT_EQ(travel.dy(), 2);
+    travel.add(1, 0, 0x1u); // 17 ms: a new span from the previous read
+    EXPECT_EQ(travel.dx(), 1);
+    EXPECT_EQ(travel.dy(), 0);
 }
 
 SDL_Event keyEvent(Uint8 type, SDLKey key)

@@ -8,6 +8,20 @@ case=$2
 # per frame, so a press and release sent back to back could fall between two looks.
 click() { xdotool mousedown "$1" sleep 0.2 mouseup "$1"; }
 
+# A steady 200 pixels a second to the right, one pixel at a time: a hand's slow but deliberate
+# move, which ends the run at any frame rate. On a loaded machine the steps may come too slowly
+# to count; the move is made again, up to five times, until the run ends.
+moveSlowlyRight()
+{
+    local steps=()
+    for _ in $(seq 200); do steps+=(mousemove_relative 1 0 sleep 0.005); done
+    for _ in 1 2 3 4 5; do
+        xdotool "${steps[@]}"
+        sleep 0.5
+        saverRunning || return 0
+    done
+}
+
 endsRun()
 {
     waitForExit 0
@@ -29,6 +43,7 @@ case $case in
 move-right-down) xdotool mousemove_relative -- 5 5 && endsRun ;;
 move-left-up) xdotool mousemove_relative -- -5 -5 && keepsRunning ;;
 move-one-pixel) xdotool mousemove_relative -- 1 1 && keepsRunning ;;
+move-right-slowly) moveSlowlyRight && endsRun ;;
 left-click) click 1 && endsRun ;;
 middle-click) click 2 && endsRun ;;
 right-click) click 3 && endsRun ;;
