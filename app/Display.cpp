@@ -74,9 +74,11 @@ std::string unusableWindowMessage(unsigned long window, platform::HostWindowLook
 
 void setupDisplay()
 {
+    platform::spanEveryMonitor();
     startVideoWithOpenGl();
     SDL_ShowCursor(SDL_DISABLE);
     setVideoMode(platform::desktopMode(), kVideoModeFlags);
+    platform::holdKeyboard();
 }
 
 void setupDisplayInWindow(unsigned long hostWindow)

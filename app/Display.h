@@ -4,7 +4,8 @@
 #include "platform/Platform.h"
 
 // Starts SDL's video, opens a full-screen double-buffered OpenGL mode at the desktop's own
-// size and depth, with the caption "Vornelle" and no cursor, and applies reshape().
+// size and depth, over every monitor, with the caption "Vornelle" and no cursor, applies
+// reshape() and takes hold of the keyboard where it can.
 // Throws SDLError on failure, leaving in place whatever it had already done; once SDL has
 // started, its shutdown is registered with atexit.
 void setupDisplay();

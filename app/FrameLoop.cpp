@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/Display.h"
+#include "app/MonitorViewports.h"
 #include "field/MetaballField.h"
 #include "platform/Platform.h"
 #include "render/ContourRenderer.h"
@@ -94,7 +95,8 @@ float FrameClock::secondsSinceLastFrame(Uint32 now)
     return static_cast<float>(elapsed) * kSecondsPerMillisecond;
 }
 
-bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock, RunOwner owner)
+bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock, RunOwner owner,
+              MonitorViewports* monitors)
 {
     // Input, before anything is drawn, so ending never costs more than this frame. The
     // pointer is read in every run, so that its relative motion never piles up.
@@ -103,13 +105,22 @@ bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock
         return false;
     followHostWindowSize(owner);
 
+    // The window may not have been viewable yet, or another program held the keyboard.
+    if (owner == RunOwner::User)
+        platform::holdKeyboard();
+    if (monitors != nullptr)
+        monitors->follow();
+
     const float dt = clock.secondsSinceLastFrame(SDL_GetTicks());
 
     glClear(GL_COLOR_BUFFER_BIT);
     glLoadIdentity();
     field.update(dt);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    renderer.draw();
+    if (monitors != nullptr)
+        monitors->draw(renderer);
+    else
+        renderer.draw();
 
     SDL_GL_SwapBuffers();
     return true;
@@ -118,7 +129,16 @@ bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock
 void runFrameLoop(MetaballField& field, ContourRenderer& renderer, RunOwner owner)
 {
     FrameClock clock;
-    while (runFrame(field, renderer, clock, owner))
+    if (owner == RunOwner::HostDaemon)
+    {
+        while (runFrame(field, renderer, clock, owner))
+        {
+        }
+        return;
+    }
+    const SDL_Surface* screen = SDL_GetVideoSurface();
+    MonitorViewports monitors(screen->w, screen->h);
+    while (runFrame(field, renderer, clock, owner, &monitors))
     {
     }
 }

@@ -6,6 +6,7 @@
 
 class ContourRenderer;
 class MetaballField;
+class MonitorViewports;
 
 // Who decides when the run ends. On a screen of its own the user does: the pointer and Escape
 // end the run. In a window a screensaver daemon lends, the daemon does: it owns the keyboard
@@ -59,8 +60,9 @@ private:
 };
 
 // One pass of the loop. Returns false, before drawing anything, when the run should end.
-// A daemon's run also ends once its window is gone.
+// A daemon's run also ends once its window is gone. With monitors given, the picture goes on
+// each of them; without, on the whole viewport once. A user's run holds the keyboard.
 bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock,
-              RunOwner owner = RunOwner::User);
+              RunOwner owner = RunOwner::User, MonitorViewports* monitors = nullptr);
 
 void runFrameLoop(MetaballField& field, ContourRenderer& renderer, RunOwner owner = RunOwner::User);

@@ -1,12 +1,13 @@
 // The few things the shell needs from the operating system and its window system that the
 // SDL 1.2 API does not say the same way everywhere: standard streams to write to, a seed
 // clock, the desktop's mode, swap control, whether SDL's video driver shows anything at all,
-// and a host window to draw into. One source file per platform implements this header;
-// nothing else in the program tests which platform it is on. Knows nothing of the scene or
-// of drawing.
+// the monitors a full-screen window covers, holding the keyboard, and a host window to draw
+// into. One source file per platform implements this header; nothing else in the program
+// tests which platform it is on. Knows nothing of the scene or of drawing.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace platform
 {
@@ -51,6 +52,39 @@ void requestSwapInterval(int interval);
 
 // After SDL_Init, before SDL_SetVideoMode.
 DesktopMode desktopMode();
+
+// A rectangle in pixels: its top-left corner from the top-left corner of what it lies on, y
+// growing downward, and its size.
+struct PixelRect
+{
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// Before SDL_Init, for a full-screen run: where the desktop is shown on several monitors (or on
+// one that does not fill it), asks SDL for one full-screen window over the whole desktop, kept
+// out of any window manager's hands, rather than one fitted to a single monitor. With one
+// monitor filling the desktop it asks for nothing. Settings the user made in the environment
+// are left as they are.
+void spanEveryMonitor();
+
+// After SDL_SetVideoMode, in a full-screen run: the monitors now showing parts of the
+// full-screen window, relative to the window, in the window system's order; at least one. A
+// desktop that names no monitors is one monitor covering the window.
+std::vector<PixelRect> monitorsOnWindow();
+
+// True when the monitors may have changed since the last monitorsOnWindow(). Costs no round
+// trip to the window system: cheap enough for every frame.
+bool monitorsMayHaveChanged();
+
+// After SDL_SetVideoMode, in a full-screen run, once per frame: keeps every key press coming
+// to the program, whichever window has the focus, as a screensaver's keyboard must; the keys
+// arrive as SDL key-down events (Escape as SDLK_ESCAPE, any other as SDLK_UNKNOWN). While
+// another program holds the keyboard, or off X11, keys come to SDL as usual and it returns
+// false; it tries again at the next call.
+bool holdKeyboard();
 
 // A window that another program (a screensaver daemon) made for us to draw into: its id
 // in the window system, as the daemon hands it over.

@@ -2,7 +2,11 @@
 #include "platform/Platform.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,6 +37,22 @@ bool hostWindowDestroyed = false;
 platform::DesktopMode hostMode{};   // as the window system last reported it
 bool hostWindowSizeChanged = false; // since the frame loop last asked
 XErrorHandler reportXError = nullptr;
+
+// SDL2's settings, read by the SDL 1.2 API on SDL2 at SDL_Init, that make it see the whole root
+// window as its one display, and keep a window manager from fitting the window to one monitor.
+const char* const kWholeRootSettings[] = {"SDL_VIDEO_X11_XRANDR", "SDL_VIDEO_X11_XINERAMA",
+                                          "SDL_VIDEO_X11_XVIDMODE"};
+const char* const kOverrideRedirectSetting = "SDL_X11_FORCE_OVERRIDE_REDIRECT";
+
+// RandR's monitors, which may split one output or join several, came with version 1.5.
+const int kRandrMonitorsVersion = 105;
+
+// The desktop's monitors, watched through a connection of our own, which also holds the
+// keyboard: SDL lets go of any keyboard grab made through its own connection as soon as its
+// window loses the focus, which is just when the hold is needed.
+Display* desktop = nullptr;
+bool monitorsChanged = false;
+bool keyboardHeld = false;
 
 bool saysHostWindowIsGone(const XErrorEvent& error)
 {
@@ -96,6 +116,157 @@ bool userChoseDriver()
     return chosen != nullptr && chosen[0] != '\0';
 }
 
+Display* desktopConnection()
+{
+    if (desktop != nullptr)
+        return desktop;
+    desktop = XOpenDisplay(nullptr);
+    if (desktop == nullptr)
+        return nullptr;
+    // Setting a RandR monitor tells only through the root's ConfigureNotify; changes of
+    // outputs and modes also through RandR's own event.
+    const Window root = DefaultRootWindow(desktop);
+    XSelectInput(desktop, root, StructureNotifyMask);
+    int eventBase = 0;
+    int errorBase = 0;
+    if (XRRQueryExtension(desktop, &eventBase, &errorBase))
+        XRRSelectInput(desktop, root, RRScreenChangeNotifyMask);
+    return desktop;
+}
+
+// Key presses the hold brings in go on to SDL's queue, the only place the program reads keys.
+void passOnKeyPress(XKeyEvent& press)
+{
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = XLookupKeysym(&press, 0) == XK_Escape ? SDLK_ESCAPE : SDLK_UNKNOWN;
+    SDL_PushEvent(&event);
+}
+
+// Reads whatever has arrived, without waiting.
+void readDesktopEvents()
+{
+    while (XPending(desktop) > 0)
+    {
+        XEvent event;
+        XNextEvent(desktop, &event);
+        if (event.type == KeyPress)
+            passOnKeyPress(event.xkey);
+        else if (event.type != KeyRelease)
+            monitorsChanged = true;
+    }
+}
+
+bool hasRandrMonitors(Display* display)
+{
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    return XRRQueryExtension(display, &eventBase, &errorBase) &&
+           XRRQueryVersion(display, &major, &minor) && major * 100 + minor >= kRandrMonitorsVersion;
+}
+
+void keepIfNotEmpty(std::vector<platform::PixelRect>& rects, const platform::PixelRect& rect)
+{
+    if (rect.width > 0 && rect.height > 0)
+        rects.push_back(rect);
+}
+
+std::vector<platform::PixelRect> randrMonitors(Display* display)
+{
+    std::vector<platform::PixelRect> rects;
+    if (!hasRandrMonitors(display))
+        return rects;
+    const Bool activeOnly = True;
+    int count = 0;
+    XRRMonitorInfo* monitors =
+        XRRGetMonitors(display, DefaultRootWindow(display), activeOnly, &count);
+    for (int i = 0; i < count; ++i)
+        keepIfNotEmpty(rects, platform::PixelRect{monitors[i].x, monitors[i].y, monitors[i].width,
+                                                  monitors[i].height});
+    if (monitors != nullptr)
+        XRRFreeMonitors(monitors);
+    return rects;
+}
+
+std::vector<platform::PixelRect> xineramaMonitors(Display* display)
+{
+    std::vector<platform::PixelRect> rects;
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XineramaQueryExtension(display, &eventBase, &errorBase) || !XineramaIsActive(display))
+        return rects;
+    int count = 0;
+    XineramaScreenInfo* screens = XineramaQueryScreens(display, &count);
+    for (int i = 0; i < count; ++i)
+        keepIfNotEmpty(rects, platform::PixelRect{screens[i].x_org, screens[i].y_org,
+                                                  screens[i].width, screens[i].height});
+    if (screens != nullptr)
+        XFree(screens);
+    return rects;
+}
+
+platform::PixelRect wholeScreen(Display* display)
+{
+    const int screen = DefaultScreen(display);
+    return platform::PixelRect{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
+}
+
+// On the root window: RandR's monitors, else Xinerama's screens, else the whole screen.
+std::vector<platform::PixelRect> desktopMonitors(Display* display)
+{
+    std::vector<platform::PixelRect> monitors = randrMonitors(display);
+    if (monitors.empty())
+        monitors = xineramaMonitors(display);
+    if (monitors.empty())
+        monitors.push_back(wholeScreen(display));
+    return monitors;
+}
+
+bool sameRect(const platform::PixelRect& a, const platform::PixelRect& b)
+{
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+bool overlap(const platform::PixelRect& a, const platform::PixelRect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
+
+bool sdlWindow(SDL_SysWMinfo& info)
+{
+    SDL_VERSION(&info.version);
+    return SDL_GetWMInfo(&info) > 0 && info.subsystem == SDL_SYSWM_X11 &&
+           info.info.x11.display != nullptr && info.info.x11.window != None;
+}
+
+// SDL's window as the root sees it.
+bool sdlWindowOnRoot(Display* display, platform::PixelRect& onRoot)
+{
+    SDL_SysWMinfo info;
+    if (!sdlWindow(info))
+        return false;
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, info.info.x11.window, &attributes) == 0)
+        return false;
+    Window child = None;
+    onRoot.width = attributes.width;
+    onRoot.height = attributes.height;
+    return XTranslateCoordinates(display, info.info.x11.window, attributes.root, 0, 0, &onRoot.x,
+                                 &onRoot.y, &child) != 0;
+}
+
+platform::PixelRect wholeVideoSurface()
+{
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    return platform::PixelRect{0, 0, surface != nullptr ? surface->w : 0,
+                               surface != nullptr ? surface->h : 0};
+}
+
 } // namespace
 
 namespace platform
@@ -106,6 +277,59 @@ void ensureStandardStreamsOpen()
     for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream)
         if (fcntl(stream, F_GETFD) == -1 && errno == EBADF)
             open("/dev/null", O_RDWR); // the lowest free number, which is this stream's
+}
+
+void spanEveryMonitor()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return; // SDL_Init will say what is wrong
+    const std::vector<PixelRect> monitors = desktopMonitors(display);
+    const bool oneMonitorFillsDesktop =
+        monitors.size() == 1 && sameRect(monitors.front(), wholeScreen(display));
+    XCloseDisplay(display);
+    if (oneMonitorFillsDesktop)
+        return;
+    for (const char* setting : kWholeRootSettings)
+        setUnlessUserSet(setting, "0");
+    setUnlessUserSet(kOverrideRedirectSetting, "1");
+}
+
+std::vector<PixelRect> monitorsOnWindow()
+{
+    PixelRect window{};
+    Display* display = desktopConnection();
+    if (display == nullptr || !sdlWindowOnRoot(display, window))
+        return {wholeVideoSurface()};
+    readDesktopEvents();
+    monitorsChanged = false;
+
+    std::vector<PixelRect> onWindow;
+    for (const PixelRect& monitor : desktopMonitors(display))
+        if (overlap(monitor, window))
+            onWindow.push_back(PixelRect{monitor.x - window.x, monitor.y - window.y, monitor.width,
+                                         monitor.height});
+    if (onWindow.empty())
+        onWindow.push_back(PixelRect{0, 0, window.width, window.height});
+    return onWindow;
+}
+
+bool monitorsMayHaveChanged()
+{
+    if (desktop != nullptr)
+        readDesktopEvents();
+    return monitorsChanged;
+}
+
+bool holdKeyboard()
+{
+    SDL_SysWMinfo info;
+    if (!keyboardHeld && sdlWindow(info) && desktopConnection() != nullptr)
+        keyboardHeld = XGrabKeyboard(desktop, info.info.x11.window, False, GrabModeAsync,
+                                     GrabModeAsync, CurrentTime) == GrabSuccess;
+    if (desktop != nullptr)
+        readDesktopEvents();
+    return keyboardHeld;
 }
 
 std::uint32_t millisecondTicks()

@@ -10,6 +10,7 @@
 
 #include "app/Display.h"
 #include "app/FrameLoop.h"
+#include "app/MonitorViewports.h"
 #include "field/MetaballField.h"
 #include "render/ContourRenderer.h"
 
@@ -186,6 +187,50 @@ TEST_F(Display, FrameOfARandomSceneIsContoursOnBlack)
     const size_t total = pixels.size() / 3;
     EXPECT_GT(black, total * 9 / 10);
     EXPECT_LT(black, total - 1000);
+}
+
+TEST_F(Display, EveryMonitorShowsTheWholePictureStretchedToItsOwnShape)
+{
+    for (int i = 0; i < MetaballField::count; ++i)
+        field.metaball(i) = Metaball{0.0f, 1.0f, 0.0f, 1e7f, 1e7f, 0, 0, 0, 0, 10};
+    field.metaball(0).x = 0.0f;
+    field.metaball(0).y = 0.0f;
+
+    // A tall monitor on the left, a wide one on the top right; below it, no monitor at all.
+    MonitorViewports monitors(1280, 720);
+    monitors.takeMonitors({{0, 0, 640, 720}, {640, 0, 640, 360}});
+    glClear(GL_COLOR_BUFFER_BIT);
+    monitors.draw(renderer);
+    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 1280, 720}));
+
+    const std::vector<unsigned char> pixels = backBuffer();
+    const auto lit = [&](int x, int y) // bottom-up, as GL counts rows
+    {
+        bool any = false;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
+                any = any || pixels[3u * ((y + dy) * 1280u + (x + dx)) + 1] > 100;
+        return any;
+    };
+    // Radius 75 of 1000 world units: 48 px across on both monitors; 54 px up on the tall one,
+    // 27 on the wide one. Centres at (320, 360) and (960, 540) counted from the bottom left.
+    struct Ring
+    {
+        int cx, cy, rx, ry;
+    };
+    for (const Ring ring : {Ring{319, 359, 48, 54}, Ring{959, 539, 48, 27}})
+    {
+        EXPECT_TRUE(lit(ring.cx + ring.rx, ring.cy)) << ring.cx;
+        EXPECT_TRUE(lit(ring.cx - ring.rx, ring.cy)) << ring.cx;
+        EXPECT_TRUE(lit(ring.cx, ring.cy + ring.ry)) << ring.cx;
+        EXPECT_TRUE(lit(ring.cx, ring.cy - ring.ry)) << ring.cx;
+        EXPECT_FALSE(lit(ring.cx, ring.cy)) << ring.cx;
+    }
+    size_t litBelowTheWideMonitor = 0;
+    for (int y = 0; y < 360; ++y)
+        for (int x = 640; x < 1280; ++x)
+            litBelowTheWideMonitor += pixels[3u * (y * 1280u + x) + 1] != 0;
+    EXPECT_EQ(litBelowTheWideMonitor, 0u);
 }
 
 } // namespace

@@ -10,6 +10,7 @@ binary=$1
 workDir=$(mktemp -d)
 saverPid=""
 watcherPid=""
+helperPids=() # other programs a test started, stopped when it ends
 deadlineSeconds=${VORNELLE_TEST_DEADLINE:-60}
 
 # A login session always has a private runtime directory; without one the Wayland client
@@ -36,6 +37,11 @@ cleanUp()
 {
     stopSaver
     [ -z "$watcherPid" ] || kill "$watcherPid" 2>/dev/null
+    local pid
+    for pid in "${helperPids[@]}"; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     rm -rf "$workDir"
 }
 trap cleanUp EXIT
@@ -55,10 +61,13 @@ waitFor()
 {
     local description=$1
     shift
-    local tries=$((deadlineSeconds * 10))
+    local tries=$((deadlineSeconds * 10)) giveUp=$((SECONDS + deadlineSeconds))
     while ! "$@"; do
         tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "gave up waiting: $description"
+        # A check that takes long itself counts its own time, not only the pauses.
+        if [ "$tries" -le 0 ] || [ "$SECONDS" -ge "$giveUp" ]; then
+            fail "gave up waiting: $description"
+        fi
         sleep 0.1
     done
 }

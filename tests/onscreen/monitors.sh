@@ -1,0 +1,217 @@
+#!/bin/bash
+# monitors.sh VORNELLE LAYOUT CHECK [WINDOW_MANAGER]: the program on a desktop shown on several
+# monitors laid out as LAYOUT says, under WINDOW_MANAGER (started here) when one is named.
+# What a person must see: every monitor shows the whole picture, the same frame, stretched to
+# that monitor's own shape; whatever lies outside every monitor stays black.
+# CHECK exits: three runs, ended by motion over the last monitor, a click on the first, and
+#   Escape while another window has the focus; each must end with status 0.
+# CHECK changes: a monitor removed, one added and one resized while a run goes on: each change
+#   is followed.
+# Layouts: side-by-side and stacked set RandR monitors on any server (an Xvfb of 2560x720 and
+# of 1600x1200); outputs turns on two outputs of Xorg's dummy driver (scripts/with-xorg-dummy).
+. "$(dirname "$0")/lib.sh"
+layout=$2
+check=$3
+windowManager=${4:-}
+skipped=77
+
+# A person's click holds the button for a moment (the program looks once per frame).
+click() { xdotool mousedown "$1" sleep 0.2 mouseup "$1"; }
+
+setMonitor() { xrandr --setmonitor "$@" >/dev/null || fail "xrandr --setmonitor $*"; }
+
+makeLayout()
+{
+    case $layout in
+    side-by-side)
+        setMonitor LEFT 1280/339x720/190+0+0 screen
+        setMonitor RIGHT 1280/339x720/190+1280+0 none
+        ;;
+    stacked)
+        setMonitor TOP 1600/423x900/238+0+0 screen
+        setMonitor BOTTOM 800/212x300/79+400+900 none
+        ;;
+    outputs)
+        if ! xrandr --output DUMMY0 --mode 1280x720 || ! xrandr --addmode DUMMY1 1024x768 ||
+            ! xrandr --output DUMMY1 --mode 1024x768 --right-of DUMMY0; then
+            fail "could not turn on the dummy driver's outputs"
+        fi
+        ;;
+    *) fail "no such layout: $layout" ;;
+    esac
+}
+
+# One "WIDTH HEIGHT X Y" line per monitor the server lists now.
+monitors()
+{
+    xrandr --listmonitors | awk 'NR > 1 { split($3, g, /[\/x+]/); print g[1], g[3], g[5], g[6] }'
+}
+
+startWindowManager()
+{
+    command -v "$windowManager" >/dev/null || {
+        echo "SKIP: $windowManager is not installed"
+        exit $skipped
+    }
+    case $windowManager in
+    xfwm4)
+        # It reads its settings through xfconf, over a session bus: it gets one of its own.
+        local bus
+        bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) ||
+            fail "could not start a session bus for xfwm4"
+        DBUS_SESSION_BUS_ADDRESS=$(head -n1 <<<"$bus") \
+            xfwm4 --compositor=off --sm-client-disable >"$workDir/wm.log" 2>&1 &
+        helperPids+=($! "$(sed -n 2p <<<"$bus")")
+        ;;
+    *)
+        "$windowManager" >"$workDir/wm.log" 2>&1 &
+        helperPids+=($!)
+        ;;
+    esac
+    waitFor "$windowManager manages the screen" windowManagerRunning
+}
+
+windowManagerRunning() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
+# litMap PICTURE: the picture cut into a 12 x 12 grid, each cell's share of all lit pixels
+# (lines are as wide on any monitor, so shares, not counts, compare across sizes).
+litMap()
+{
+    convert "$1" -colorspace gray -threshold 0 -scale '12x12!' -depth 16 -compress none pgm:- |
+        awk '/^#/ { next } { for (i = 1; i <= NF; ++i) v[n++] = $i }
+            END { for (i = 4; i < n; ++i) s += v[i]; for (i = 4; i < n; ++i) printf "%.5f ", v[i] / s }'
+}
+
+# How far apart two lit maps are: 0 for the same picture, 2 for pictures with no cell in
+# common. The same frame on monitors of different shapes measures well below 0.1; half the
+# picture stretched over a monitor, or the picture squeezed to a square, above 1.
+mapDistance()
+{
+    awk -v a="$1" -v b="$2" 'BEGIN { n = split(a, p); split(b, q)
+        for (i = 1; i <= n; ++i) { d = p[i] - q[i]; s += d < 0 ? -d : d }
+        printf "%.3f\n", s }'
+}
+sameShape() { awk -v d="$1" 'BEGIN { exit !(d < 0.3) }'; }
+
+reason=$workDir/reason
+mismatch()
+{
+    echo "$*" >"$reason"
+    return 1
+}
+
+# pictureFitsMonitors PICTURE: takes a screenshot; true when every monitor shows contours,
+# the same picture relative to its own rectangle, and nothing is lit outside every monitor.
+# Says why not in $reason.
+pictureFitsMonitors()
+{
+    local shot=$1 outside=$workDir/outside.miff first="" w h x y crop lit map distance
+    xwd -root -silent >"$shot" || return 1
+    : >"$workDir/shapes"
+    local n=0 blackOut=()
+    while read -r w h x y; do
+        n=$((n + 1))
+        crop=$workDir/monitor$n.miff
+        convert "xwd:$shot" -crop "${w}x${h}+${x}+${y}" +repage "$crop"
+        read -r _ _ lit _ < <(pixelCensus "$crop")
+        [ "$lit" -gt 50 ] || mismatch "monitor $n (${w}x${h}+${x}+${y}) shows no contour" || return 1
+        map=$(litMap "$crop")
+        [ -n "$first" ] || first=$map
+        distance=$(mapDistance "$first" "$map")
+        echo "monitor $n ${w}x${h}+${x}+${y}: $lit lit pixels, $distance from monitor 1" \
+            >>"$workDir/shapes"
+        sameShape "$distance" ||
+            mismatch "monitor $n shows another picture than monitor 1 ($distance apart)" ||
+            return 1
+        blackOut+=(-draw "rectangle $x,$y $((x + w - 1)),$((y + h - 1))")
+    done < <(monitors)
+    [ "$n" -ge 1 ] || mismatch "the server lists no monitor" || return 1
+    convert "xwd:$shot" -fill black "${blackOut[@]}" "$outside"
+    read -r _ _ lit _ < <(pixelCensus "$outside")
+    [ "$lit" -eq 0 ] || mismatch "$lit pixels lit outside every monitor" || return 1
+}
+
+# Waits for a picture that fits the monitors as they are now; fails saying what was wrong.
+showsPictureOnEveryMonitor()
+{
+    local giveUp=$((SECONDS + deadlineSeconds))
+    until pictureFitsMonitors "$workDir/shot.xwd"; do
+        [ "$SECONDS" -lt "$giveUp" ] || fail "after ${deadlineSeconds}s: $(cat "$reason")"
+        sleep 0.2
+    done
+    cat "$workDir/shapes"
+}
+
+# pointAt N: the pointer to the middle of the Nth monitor (1 the first, 0 the last).
+pointAt()
+{
+    local w h x y
+    if [ "$1" -eq 0 ]; then
+        read -r w h x y < <(monitors | tail -n1)
+    else
+        read -r w h x y < <(monitors | sed -n "${1}p")
+    fi
+    xdotool mousemove $((x + w / 2)) $((y + h / 2))
+}
+
+popupWindow() { xdotool search --onlyvisible --name '^vornelle-test-popup$' 2>/dev/null | head -n1; }
+popupHasFocus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(popupWindow)" ]; }
+
+# A window appears during the run and takes the focus, as a dialog or a chat window would.
+popUpAndTakeFocus()
+{
+    xev -name vornelle-test-popup >/dev/null 2>&1 &
+    helperPids+=($!)
+    waitFor "the popup window is mapped" popupShown
+    xdotool windowfocus "$(popupWindow)" 2>/dev/null
+    waitFor "the popup window has the focus" popupHasFocus
+}
+popupShown() { [ -n "$(popupWindow)" ]; }
+
+checkExits()
+{
+    pointAt 0
+    startSaverOnScreen
+    showsPictureOnEveryMonitor
+    xdotool mousemove_relative -- 5 5
+    waitForExit 0
+    echo "PASS: motion over the last monitor ends the run"
+
+    pointAt 1
+    startSaverOnScreen
+    click 1
+    waitForExit 0
+    echo "PASS: a click on the first monitor ends the run"
+
+    startSaverOnScreen
+    popUpAndTakeFocus
+    xdotool key Escape
+    waitForExit 0
+    echo "PASS: Escape ends the run while another window has the focus"
+}
+
+checkChanges()
+{
+    startSaverOnScreen
+    showsPictureOnEveryMonitor
+    xrandr --delmonitor RIGHT >/dev/null || fail "xrandr --delmonitor RIGHT"
+    showsPictureOnEveryMonitor
+    setMonitor RIGHT 640/170x360/95+1600+180 none
+    showsPictureOnEveryMonitor
+    xrandr --delmonitor LEFT >/dev/null || fail "xrandr --delmonitor LEFT"
+    setMonitor LEFT 960/254x540/143+0+90 screen
+    showsPictureOnEveryMonitor
+    saverRunning || fail "the run ended while monitors changed"
+    xdotool key Escape
+    waitForExit 0
+    echo "PASS: the picture followed every change of the monitors"
+}
+
+makeLayout
+[ -z "$windowManager" ] || startWindowManager
+echo "monitors: $(monitors | tr '\n' ';')${windowManager:+ under $windowManager}"
+case $check in
+exits) checkExits ;;
+changes) checkChanges ;;
+*) fail "no such check: $check" ;;
+esac
