@@ -49,7 +49,8 @@ void MonitorViewports::draw(ContourRenderer& renderer)
         renderer.draw();
         return;
     }
-    // Replaying the recorded segments costs the GL far less than sampling and tracing again.
+    // Replaying the recorded segments costs less than sampling and tracing again per monitor
+    // (bench/MonitorDraw.cpp), and every monitor is sure to show the same frame.
     if (frameList == 0)
         frameList = glGenLists(1);
     glNewList(frameList, GL_COMPILE);

@@ -8,7 +8,8 @@
 # CHECK changes: a monitor removed, one added and one resized while a run goes on: each change
 #   is followed.
 # Layouts: side-by-side and stacked set RandR monitors on any server (an Xvfb of 2560x720 and
-# of 1600x1200); outputs turns on two outputs of Xorg's dummy driver (scripts/with-xorg-dummy).
+# of 1600x1200); outputs and stacked-outputs turn on two outputs of Xorg's dummy driver
+# (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its right or below it.
 . "$(dirname "$0")/lib.sh"
 layout=$2
 check=$3
@@ -31,9 +32,11 @@ makeLayout()
         setMonitor TOP 1600/423x900/238+0+0 screen
         setMonitor BOTTOM 800/212x300/79+400+900 none
         ;;
-    outputs)
+    outputs | stacked-outputs)
+        local where=--right-of
+        [ "$layout" = outputs ] || where=--below
         if ! xrandr --output DUMMY0 --mode 1280x720 || ! xrandr --addmode DUMMY1 1024x768 ||
-            ! xrandr --output DUMMY1 --mode 1024x768 --right-of DUMMY0; then
+            ! xrandr --output DUMMY1 --mode 1024x768 "$where" DUMMY0; then
             fail "could not turn on the dummy driver's outputs"
         fi
         ;;
@@ -132,6 +135,7 @@ pictureFitsMonitors()
 }
 
 # Waits for a picture that fits the monitors as they are now; fails saying what was wrong.
+# With VORNELLE_KEEP_SHOTS naming a directory, the screenshot checked is kept there.
 showsPictureOnEveryMonitor()
 {
     local giveUp=$((SECONDS + deadlineSeconds))
@@ -140,6 +144,11 @@ showsPictureOnEveryMonitor()
         sleep 0.2
     done
     cat "$workDir/shapes"
+    if [ -n "${VORNELLE_KEEP_SHOTS:-}" ]; then
+        shotNumber=$((${shotNumber:-0} + 1))
+        convert "xwd:$workDir/shot.xwd" \
+            "$VORNELLE_KEEP_SHOTS/$layout-$check${windowManager:+-$windowManager}-$shotNumber.png"
+    fi
 }
 
 # pointAt N: the pointer to the middle of the Nth monitor (1 the first, 0 the last).
