@@ -155,5 +155,6 @@ expectError "an input-only window" \
     "$(printf 'SDL ERROR:\nUnable to draw into window %s: it is input-only' "$window")" \
     "$binary" /s --window-id "$window"
 
-[ "$failures" -eq 0 ] && echo "hack mode: all passed (lit $lit, saturation $saturation, grown $grownLit)"
+[ "$failures" -eq 0 ] &&
+    echo "hack mode: all passed (lit $lit, saturation $saturation, grown $grownLit)"
 exit "$failures"

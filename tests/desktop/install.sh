@@ -1,7 +1,8 @@
 #!/bin/bash
 # install.sh BUILD_DIR: installs into a fresh prefix and checks what lands there: the program,
-# a manual page that renders without warnings and says what a user needs, and a settings file
-# an XScreenSaver dialog can read.
+# also in the hack directory, a manual page that renders without warnings and says what a user
+# needs, a settings file an XScreenSaver dialog can read, and a mate-screensaver theme file that
+# names the hack under that prefix.
 set -u
 build=$1
 prefix=$(mktemp -d)
@@ -18,9 +19,14 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: install"
 program=$prefix/bin/vornelle
 page=$prefix/share/man/man6/vornelle.6
 settings=$prefix/share/xscreensaver/config/vornelle.xml
+hack=$prefix/libexec/xscreensaver/vornelle
+theme=$prefix/share/applications/screensavers/vornelle.desktop
 
 [ -x "$program" ] || fail "no program at $program"
 "$program" /p || fail "the installed program, started without /s, did not end with 0"
+[ "$(readlink -f "$hack")" = "$(readlink -f "$program")" ] || fail "$hack is not the program"
+grep -qxF "Exec=$hack /s" "$theme" || fail "the theme file does not run $hack /s"
+grep -qxF "TryExec=$hack" "$theme" || fail "the theme file does not try $hack"
 
 warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) || fail "man cannot render $page"
 [ -z "$warnings" ] || fail "man warns: $warnings"

@@ -1,16 +1,19 @@
 #!/bin/bash
-# recipe.sh LAUNCHER VORNELLE: tries the documented command line of one idle launcher
-# (xautolock, xss-lock or xscreensaver) on the current X display: the launcher starts
-# "vornelle /s", contours appear, and the user coming back ends it. Exits 77 (skipped) when
-# the launcher is not installed or cannot run here. With RECIPE_SHOTS set to a directory,
-# leaves the screenshot there as LAUNCHER.png.
+# recipe.sh LAUNCHER VORNELLE [PACKAGE_ROOT]: tries the documented command line of one idle
+# launcher (xautolock, xss-lock or xscreensaver) on the current X display, or mate-screensaver
+# with the Debian package unpacked in PACKAGE_ROOT: the launcher starts "vornelle /s", contours
+# appear, and the user coming back ends it. Exits 77 (skipped) when the launcher is not
+# installed or cannot run here. With RECIPE_SHOTS set to a directory, leaves the screenshot
+# there as LAUNCHER.png.
 set -u
 launcher=$1
 binary=$2
+packageRoot=${3:-}
 work=$(mktemp -d)
 chmod 755 "$work"
 launcherPid=""
-trap 'kill $launcherPid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+launcherSignal=TERM
+trap 'kill -$launcherSignal $launcherPid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 fail() {
     echo "FAIL: $launcher: $*"
@@ -39,10 +42,12 @@ within() {
 }
 
 # Our own copy only: other runs of vornelle may share this machine.
+ourSaver() { [ "$(readlink "/proc/$1/exe")" = "$work/bin/vornelle" ]; }
+
 saverPid() {
     local pid
     for pid in $(pgrep -u "$runAs" -x vornelle); do
-        [ "$(readlink "/proc/$pid/exe")" = "$work/bin/vornelle" ] && echo "$pid" && return
+        ourSaver "$pid" && echo "$pid" && return
     done
 }
 
@@ -134,10 +139,41 @@ tryXscreensaver() {
     xdotool search --name '^Vornelle$' >/dev/null && fail "vornelle opened a window of its own"
 }
 
+tryMateScreensaver() {
+    command -v mate-screensaver >/dev/null || skip "mate-screensaver is not installed"
+    [ -x "$packageRoot/usr/bin/vornelle" ] || fail "no unpacked package in [$packageRoot]"
+    [ "$(id -u)" -eq 0 ] || skip "laying the package over /usr needs root"
+    mkdir "$work/home" && mkdir -m 700 "$work/runtime"
+    export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+    export XDG_CURRENT_DESKTOP=MATE
+    unshare --mount --propagation private --pid --fork --kill-child \
+        "$(dirname "$0")/mate-session.sh" "$packageRoot" >"$work/launcher.log" 2>&1 </dev/null &
+    launcherPid=$!
+    launcherSignal=KILL # unshare ignores SIGTERM; killed, it takes its namespaces down
+    # The package's program, in the launcher's namespace once it has one of its own.
+    ourSaver() {
+        local namespace
+        namespace=$(readlink "/proc/$1/ns/mnt")
+        [ "$namespace" = "$(readlink "/proc/$launcherPid/ns/mnt")" ] &&
+            [ "$namespace" != "$(readlink "/proc/$$/ns/mnt")" ]
+    }
+    within 300 saverRuns ||
+        fail "mate-screensaver did not start vornelle: $(grep -iE 'theme|job' "$work/launcher.log")"
+    grep -qF "Setting command for job: '/usr/libexec/xscreensaver/vornelle /s'" \
+        "$work/launcher.log" || fail "mate-screensaver ran vornelle, but not from its theme file"
+    # Its window takes the first motion as where the pointer is, and ignores motion of less
+    # than a tenth of the screen's width.
+    userComesBack() {
+        xdotool mousemove_relative 5 5 sleep 0.5 mousemove_relative 300 200
+        within 100 saverGone || fail "vornelle still runs after the mouse moved"
+    }
+}
+
 case "$launcher" in
 xautolock) tryXautolock ;;
 xss-lock) tryXssLock ;;
 xscreensaver) tryXscreensaver ;;
+mate-screensaver) tryMateScreensaver ;;
 *) fail "unknown launcher" ;;
 esac
 
