@@ -5,11 +5,12 @@
 # that monitor's own shape; whatever lies outside every monitor stays black.
 # CHECK exits: three runs, ended by motion over the last monitor, a click on the first, and
 #   Escape while another window has the focus; each must end with status 0.
-# CHECK changes: a monitor removed, one added and one resized while a run goes on: each change
-#   is followed.
-# Layouts: side-by-side and stacked set RandR monitors on any server (an Xvfb of 2560x720 and
-# of 1600x1200); outputs and stacked-outputs turn on two outputs of Xorg's dummy driver
-# (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its right or below it.
+# CHECK changes: monitors removed, added and resized while a run goes on: each change is
+#   followed.
+# Layouts: single leaves the server's one monitor; side-by-side and stacked set RandR monitors
+# on any server (an Xvfb of 2560x720 and of 1600x1200); outputs and stacked-outputs turn on
+# two outputs of Xorg's dummy driver (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its
+# right or below it.
 . "$(dirname "$0")/lib.sh"
 layout=$2
 check=$3
@@ -24,6 +25,7 @@ setMonitor() { xrandr --setmonitor "$@" >/dev/null || fail "xrandr --setmonitor 
 makeLayout()
 {
     case $layout in
+    single) ;; # the server's one monitor, filling the screen
     side-by-side)
         setMonitor LEFT 1280/339x720/190+0+0 screen
         setMonitor RIGHT 1280/339x720/190+1280+0 none
@@ -199,17 +201,33 @@ checkExits()
     echo "PASS: Escape ends the run while another window has the focus"
 }
 
+# Each change: the picture on every monitor as the server now lists them.
+changeMonitors()
+{
+    "$@" >/dev/null || fail "$*"
+    showsPictureOnEveryMonitor
+}
+
+# RandR monitors come and go on the same root; outputs turned off and on make the root itself
+# shrink and grow back, under the full-screen window made for its first size.
 checkChanges()
 {
     startSaverOnScreen
     showsPictureOnEveryMonitor
-    xrandr --delmonitor RIGHT >/dev/null || fail "xrandr --delmonitor RIGHT"
-    showsPictureOnEveryMonitor
-    setMonitor RIGHT 640/170x360/95+1600+180 none
-    showsPictureOnEveryMonitor
-    xrandr --delmonitor LEFT >/dev/null || fail "xrandr --delmonitor LEFT"
-    setMonitor LEFT 960/254x540/143+0+90 screen
-    showsPictureOnEveryMonitor
+    case $layout in
+    side-by-side)
+        changeMonitors xrandr --delmonitor RIGHT
+        changeMonitors xrandr --setmonitor RIGHT 640/170x360/95+1600+180 none
+        xrandr --delmonitor LEFT >/dev/null || fail "xrandr --delmonitor LEFT"
+        changeMonitors xrandr --setmonitor LEFT 960/254x540/143+0+90 screen
+        ;;
+    outputs)
+        changeMonitors xrandr --output DUMMY1 --off
+        xrandr --addmode DUMMY1 800x600 || fail "xrandr --addmode DUMMY1 800x600"
+        changeMonitors xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0
+        ;;
+    *) fail "no changes for the layout $layout" ;;
+    esac
     saverRunning || fail "the run ended while monitors changed"
     xdotool key Escape
     waitForExit 0
