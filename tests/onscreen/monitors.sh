@@ -10,7 +10,7 @@
 # Layouts: single leaves the server's one monitor; side-by-side and stacked set RandR monitors
 # on any server (an Xvfb of 2560x720 and of 1600x1200); outputs and stacked-outputs turn on
 # two outputs of Xorg's dummy driver (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its
-# right or below it.
+# right or below it; xinerama takes the dummy driver's screens as Xinerama joins them.
 . "$(dirname "$0")/lib.sh"
 layout=$2
 check=$3
@@ -26,6 +26,7 @@ makeLayout()
 {
     case $layout in
     single) ;; # the server's one monitor, filling the screen
+    xinerama) ;; # the server's screens, joined (scripts/with-xorg-dummy)
     side-by-side)
         setMonitor LEFT 1280/339x720/190+0+0 screen
         setMonitor RIGHT 1280/339x720/190+1280+0 none
@@ -46,9 +47,13 @@ makeLayout()
     esac
 }
 
-# One "WIDTH HEIGHT X Y" line per monitor the server lists now.
+# One "WIDTH HEIGHT X Y" line per monitor the server lists now: RandR's, else Xinerama's.
 monitors()
 {
+    if [ "$layout" = xinerama ]; then
+        xdpyinfo -ext XINERAMA | awk '/head #/ { split($3, s, "x"); split($5, o, ","); print s[1], s[2], o[1], o[2] }'
+        return
+    fi
     xrandr --listmonitors | awk 'NR > 1 { split($3, g, /[\/x+]/); print g[1], g[3], g[5], g[6] }'
 }
 
@@ -131,6 +136,8 @@ pictureFitsMonitors()
         blackOut+=(-draw "rectangle $x,$y $((x + w - 1)),$((y + h - 1))")
     done < <(monitors)
     [ "$n" -ge 1 ] || mismatch "the server lists no monitor" || return 1
+    # Where Xinerama joins screens, what lies outside them all is no screen's memory at all.
+    [ "$layout" != xinerama ] || return 0
     convert "xwd:$shot" -fill black "${blackOut[@]}" "$outside"
     read -r _ _ lit _ < <(pixelCensus "$outside")
     [ "$lit" -eq 0 ] || mismatch "$lit pixels lit outside every monitor" || return 1
