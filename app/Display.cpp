@@ -55,6 +55,7 @@ void setVideoMode(const platform::DesktopMode& mode, Uint32 flags)
     SDL_Surface* screen = SDL_SetVideoMode(mode.width, mode.height, mode.bitsPerPixel, flags);
     if (screen == nullptr)
         throw SDLError("Unable to set video mode");
+    platform::applySwapInterval();
 
     setInitialGlState();
     reshape(screen->w, screen->h);

@@ -20,12 +20,21 @@ namespace
 const float kIsoLevel = 1.0f;
 
 // The daemon's window named on the command line or in the environment; 0 when none is.
-// False, after saying why on standard error, when the name is not a window id.
+// False, after saying why on standard error, when the name is not a window id or this
+// system's daemons lend no windows.
 bool findHostWindow(int argc, char** argv, unsigned long& hostWindow)
 {
     const WindowIdText named = namedHostWindow(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
     hostWindow = 0;
-    if (named.text == nullptr || parseWindowId(named.text, hostWindow))
+    if (named.text == nullptr)
+        return true;
+    if (!platform::hostWindowsSupported())
+    {
+        std::cerr << "vornelle: " << named.source
+                  << ": drawing into another program's window is not supported on this system\n";
+        return false;
+    }
+    if (parseWindowId(named.text, hostWindow))
         return true;
     std::cerr << "vornelle: " << named.source << " \"" << named.text
               << "\" is not a window id (expected a number such as 0x2a00007)\n";

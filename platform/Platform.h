@@ -50,6 +50,11 @@ bool videoDriverReachesScreen();
 // vertical retraces, where the GL offers swap control; elsewhere it asks for nothing.
 void requestSwapInterval(int interval);
 
+// Right after SDL_SetVideoMode, with its GL context current: where swap control is a call on
+// that context rather than a request SDL makes for us, makes the call requestSwapInterval
+// asked for. Does nothing where nothing was asked for or the GL offers no swap control.
+void applySwapInterval();
+
 // After SDL_Init, before SDL_SetVideoMode.
 DesktopMode desktopMode();
 
@@ -89,6 +94,10 @@ bool holdKeyboard();
 // A window that another program (a screensaver daemon) made for us to draw into: its id
 // in the window system, as the daemon hands it over.
 using HostWindowId = unsigned long;
+
+// False where the window system has no daemons lending windows (Windows previews are a
+// different protocol): the functions below must then not be called.
+bool hostWindowsSupported();
 
 // Before SDL_Init: makes SDL draw with OpenGL into the host window instead of opening a
 // window of its own.

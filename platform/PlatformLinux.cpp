@@ -372,12 +372,19 @@ void requestSwapInterval(int interval)
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, interval);
 }
 
+void applySwapInterval() {}
+
 DesktopMode desktopMode()
 {
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (info == nullptr)
         return DesktopMode{0, 0, 0}; // SDL_SetVideoMode reads zeros as "the current mode"
     return DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel};
+}
+
+bool hostWindowsSupported()
+{
+    return true;
 }
 
 void drawIntoHostWindow(HostWindowId window)
