@@ -11,6 +11,7 @@ workDir=$(mktemp -d)
 saverPid=""
 watcherPid=""
 helperPids=() # other programs a test started, stopped when it ends
+watchStart=0
 deadlineSeconds=${VORNELLE_TEST_DEADLINE:-60}
 
 # A login session always has a private runtime directory; without one the Wayland client
@@ -166,8 +167,10 @@ waitForAnimation()
     fail "five pairs of screenshots half a second apart showed the same picture"
 }
 
-# Watches the whole screen for new windows, from now until windowsCreatedSinceWatch.
-# Throwaway windows, one at a time, until the watch reports one, prove it is listening.
+# Watches the whole screen for windows being shown, from now until windowsShownSinceWatch.
+# Throwaway windows, one at a time, until the watch reports one shown, prove it is listening.
+# Only shown windows count: a window system may make hidden windows of its own for a program
+# (Wine does, for every program that starts its window system driver).
 watchForWindows()
 {
     xev -root -event substructure >"$workDir/windows.log" 2>/dev/null &
@@ -177,23 +180,26 @@ watchForWindows()
         xev -name vornelle-test-canary >/dev/null 2>&1 &
         canaryPid=$!
         for _ in 1 2 3 4 5 6 7 8 9 10; do
-            windowEventsLogged && break
+            windowShownLogged && break
             sleep 0.1
         done
         kill "$canaryPid"
         wait "$canaryPid" 2>/dev/null
-        windowEventsLogged && return 0
+        if windowShownLogged; then
+            watchStart=$(wc -l <"$workDir/windows.log")
+            return 0
+        fi
     done
     fail "the window watch never saw a window"
 }
 
-windowEventsLogged() { grep -q '^CreateNotify' "$workDir/windows.log"; }
+windowShownLogged() { grep -q '^MapNotify' "$workDir/windows.log"; }
 
-# How many windows appeared since watchForWindows, not counting its own throwaway one.
-windowsCreatedSinceWatch()
+# How many windows were shown since watchForWindows, not counting its own throwaway one.
+windowsShownSinceWatch()
 {
     kill "$watcherPid"
     wait "$watcherPid" 2>/dev/null
     watcherPid=""
-    echo $(($(grep -c '^CreateNotify' "$workDir/windows.log") - 1))
+    tail -n "+$((watchStart + 1))" "$workDir/windows.log" | grep -c '^MapNotify'
 }

@@ -18,6 +18,6 @@ runsWithoutWindow /p
 runsWithoutWindow /c
 runsWithoutWindow /S
 runsWithoutWindow /p 1234
-created=$(windowsCreatedSinceWatch)
-[ "$created" -eq 0 ] || fail "$created windows were created"
+shown=$(windowsShownSinceWatch)
+[ "$shown" -eq 0 ] || fail "$shown windows were shown"
 echo "PASS: no argument, /p, /c, /S and /p 1234 end at once without a window"
