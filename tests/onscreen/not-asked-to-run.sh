@@ -18,6 +18,7 @@ runsWithoutWindow /p
 runsWithoutWindow /c
 runsWithoutWindow /S
 runsWithoutWindow /p 1234
+runsWithoutWindow /c:1234
 shown=$(windowsShownSinceWatch)
 [ "$shown" -eq 0 ] || fail "$shown windows were shown"
-echo "PASS: no argument, /p, /c, /S and /p 1234 end at once without a window"
+echo "PASS: no argument, /p, /c, /S, /p 1234 and /c:1234 end at once without a window"

@@ -43,6 +43,19 @@ runWithOutputClosed()
     [ "$status" -eq 255 ] || fail "$case: $*: exit status $status, expected 255"
 }
 
+# refusesHostWindow SOURCE COMMAND...: where the window system lends no windows, naming one
+# is refused with a report naming where it was named, and status 255, before anything starts.
+refusesHostWindow()
+{
+    local source=$1 status=0
+    shift
+    echo "vornelle: $source: drawing into another program's window is not supported on this" \
+        "system" >"$workDir/expected"
+    "$@" 2>"$workDir/stderr" || status=$?
+    [ "$status" -eq 255 ] || fail "$case: $source: exit status $status, expected 255"
+    reportText | cmp -s "$workDir/expected" - || fail "$case: $source: standard error differs"
+}
+
 # A display number that no server answers to.
 absentDisplay()
 {
@@ -70,6 +83,10 @@ no-gl-on-server) expectReport "Unable to set video mode" ;;
 closed-streams)
     runWithOutputClosed /s
     runWithOutputClosed /s --window-id 0x1
+    ;;
+host-window-refused)
+    refusesHostWindow --window-id "$binary" /s --window-id 0x2a00007
+    refusesHostWindow XSCREENSAVER_WINDOW env XSCREENSAVER_WINDOW=0x2a00007 "$binary" /s
     ;;
 *) fail "no such case: $case" ;;
 esac
