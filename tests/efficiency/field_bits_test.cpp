@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <string>
 #include <vector>
 
 #include "field/MetaballField.h"
@@ -202,4 +204,29 @@ TEST(FieldBits, PointsOnCentresAndOddPlacesMatchThePlainLoop)
     EXPECT_TRUE(std::isinf(field.evaluate(Vec2{0.0f, 0.0f}).value));
 
     EXPECT_EQ(comparison.differences(), 0);
+}
+
+// The comparisons above cover only the ways that run here. A build that left its vector
+// paths out (another compiler or system: the Windows build is tested under Wine) would pass
+// them with nothing to compare, so every instruction set this CPU offers must have its way.
+TEST(FieldBits, EveryVectorWayThisCpuRunsIsCompared)
+{
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    const std::vector<metaball_sum::RowWay> ways = rowWaysThatRunHere();
+    std::string names;
+    for (const metaball_sum::RowWay& way : ways)
+        names += std::string(" [") + way.name + "]";
+    std::cout << "row ways compared:" << names
+              << "; eight at a time: " << (metaball_sum::eightAtATimeRuns() ? "yes" : "no") << "\n";
+    const bool offered[] = {__builtin_cpu_supports("sse2") != 0,
+                            __builtin_cpu_supports("avx2") != 0,
+                            __builtin_cpu_supports("avx512f") != 0};
+    std::size_t expected = 1;
+    for (bool set : offered)
+        expected += set ? 1 : 0;
+    EXPECT_EQ(ways.size(), expected) << names;
+    EXPECT_EQ(metaball_sum::eightAtATimeRuns(), offered[1]);
+#else
+    GTEST_SKIP() << "no vector ways on this compiler and CPU";
+#endif
 }
