@@ -136,9 +136,9 @@ bool hostWindowsSupported()
 
 void drawIntoHostWindow(HostWindowId) {}
 
-bool hostWindowMode(HostWindowId, DesktopMode&)
+HostWindowLookup hostWindowMode(HostWindowId, DesktopMode&)
 {
-    return false;
+    return HostWindowLookup::Missing;
 }
 
 bool hostWindowGone()
