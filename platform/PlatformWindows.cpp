@@ -1,8 +1,10 @@
 // Windows, with classic SDL 1.2 (its Win32 video driver and WGL). The desktop's mode comes
-// from the GDI, the seed from the system's tick count, swap control from WGL's extension.
-// Screensaver daemons lending windows are X11's; Windows previews are not handled here.
+// from the GDI, the seed from the system's tick count, swap control from WGL's extension; the
+// full-screen window is on one monitor, the primary. Screensaver daemons lending windows are
+// X11's; Windows previews are not handled here.
 #include "platform/Platform.h"
 
+#include <SDL.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -127,6 +129,30 @@ DesktopMode desktopMode()
                            GetDeviceCaps(screen, BITSPIXEL)};
     ReleaseDC(nullptr, screen);
     return mode;
+}
+
+// Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports; the
+// whole picture is drawn there.
+void spanEveryMonitor() {}
+
+std::vector<PixelRect> monitorsOnWindow()
+{
+    const SDL_Surface* screen = SDL_GetVideoSurface();
+    if (screen == nullptr)
+        return {PixelRect{0, 0, 0, 0}};
+    return {PixelRect{0, 0, screen->w, screen->h}};
+}
+
+bool monitorsMayHaveChanged()
+{
+    return false;
+}
+
+// Not held: keys come through SDL's events to the full-screen window in front, as Windows
+// gives them to a screensaver it started on top of everything else.
+bool holdKeyboard()
+{
+    return false;
 }
 
 bool hostWindowsSupported()
