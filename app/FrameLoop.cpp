@@ -21,12 +21,29 @@ const Uint32 kTravelSpanMilliseconds = 16; // one 60 Hz frame
 
 // SDL keeps one relative motion state for the process; this sums what it reports.
 PointerTravel travel;
+bool pointerSighted = false;
+
+// SDL takes the pointer to be at the window's corner until it hears otherwise. Where the
+// window system first says where the pointer is as it enters the window, SDL reports that as a
+// motion from the corner to there: the pointer was found, not moved.
+bool firstSightingOfPointer(int dx, int dy)
+{
+    if (pointerSighted || (dx == 0 && dy == 0))
+        return false;
+    pointerSighted = true;
+    int x = 0;
+    int y = 0;
+    SDL_GetMouseState(&x, &y);
+    return dx == x && dy == y && platform::pointerFirstSeenAsMotion();
+}
 
 bool pointerWasTouched()
 {
     int dx = 0;
     int dy = 0;
     const Uint8 buttons = SDL_GetRelativeMouseState(&dx, &dy);
+    if (firstSightingOfPointer(dx, dy))
+        dx = dy = 0;
     travel.add(dx, dy, SDL_GetTicks());
     return pointerEndsRun(travel.dx(), travel.dy(), buttons);
 }

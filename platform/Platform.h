@@ -46,6 +46,12 @@ std::uint32_t millisecondTicks();
 // a screen (no display could be opened). A driver the user chose is always taken as meant.
 bool videoDriverReachesScreen();
 
+// After SDL_SetVideoMode: true where the window system tells a window where the pointer is
+// only once the pointer is over it, so that SDL reports its first sight of the pointer as a
+// motion from the window's corner (Wayland). False where SDL knew where the pointer was and
+// reports only real motion.
+bool pointerFirstSeenAsMotion();
+
 // After SDL_Init, before SDL_SetVideoMode: ask for buffer swaps that wait for this many
 // vertical retraces, where the GL offers swap control; elsewhere it asks for nothing.
 void requestSwapInterval(int interval);

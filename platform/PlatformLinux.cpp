@@ -364,6 +364,14 @@ bool videoDriverReachesScreen()
     return true;
 }
 
+// A Wayland compositor tells a client nothing of the pointer until it enters one of its
+// surfaces; X tells SDL where it is from the start.
+bool pointerFirstSeenAsMotion()
+{
+    char name[64] = "";
+    return SDL_VideoDriverName(name, sizeof name) != nullptr && std::strcmp(name, "wayland") == 0;
+}
+
 // GLX's extension string never names swap control the way WGL's does, and calling a GLX
 // swap entry point the server does not offer can end the process with an X error. SDL asks
 // through the right extension where there is one and ignores the request where there is not.

@@ -99,6 +99,12 @@ bool videoDriverReachesScreen()
     return true;
 }
 
+// Windows tells SDL where the cursor is from the start: its first report is real motion.
+bool pointerFirstSeenAsMotion()
+{
+    return false;
+}
+
 void requestSwapInterval(int interval)
 {
     requestedSwapInterval = interval;
