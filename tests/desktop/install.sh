@@ -33,7 +33,7 @@ warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) || fail "man c
 text=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
 for needed in "vornelle /s" "--window-id" "EXIT STATUS" "255" "XSCREENSAVER_WINDOW" \
     "xautolock -time 5 -locker 'vornelle /s'" "xss-lock -- vornelle /s" "programs:" \
-    "xset dpms"; do
+    "xset dpms" "swayidle -w timeout 300 'vornelle /s'"; do
     grep -qF -- "$needed" <<<"$text" || fail "the manual page does not mention [$needed]"
 done
 

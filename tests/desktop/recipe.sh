@@ -30,16 +30,7 @@ skip() {
 mkdir "$work/bin" && cp "$binary" "$work/bin/vornelle" && chmod 755 "$work/bin/vornelle"
 export PATH="$work/bin:$PATH"
 
-# Polls for up to $1 tenths of a second until the command succeeds.
-within() {
-    local tenths=$1
-    shift
-    for _ in $(seq "$tenths"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+. "$(dirname "$0")/within.sh"
 
 # Our own copy only: other runs of vornelle may share this machine.
 ourSaver() { [ "$(readlink "/proc/$1/exe")" = "$work/bin/vornelle" ]; }
