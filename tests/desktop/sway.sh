@@ -47,6 +47,11 @@ chmod 644 "$work/config"
 inSession() {
     local session=(PATH="$work/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime")
     [ -n "${ipc:-}" ] && session+=(WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc")
+    # A sanitized build keeps the settings its test run chose.
+    local name
+    for name in ASAN_OPTIONS UBSAN_OPTIONS; do
+        [ -n "${!name:-}" ] && session+=("$name=${!name}")
+    done
     exec "${asUser[@]}" env -i "${session[@]}" "$@"
 }
 
@@ -125,6 +130,9 @@ runIdle() {
     idlePid=$!
     within 600 fullScreenVornelle ||
         fail "swayidle $*: vornelle did not start: $(cat "$work/swayidle.log")"
+    # Motion sent with the pointer's first sighting is taken with it for that sighting.
+    sleep 1
+    fullScreenVornelle || fail "swayidle $*: the run ended by itself as it began"
     if [[ "$*" == *idle-later* ]]; then
         within 100 test -e "$work/home/idle-later" || fail "swayidle $*: the later timeout waits"
         fullScreenVornelle || fail "swayidle $*: the run ended by itself"
