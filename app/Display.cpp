@@ -49,16 +49,33 @@ void setInitialGlState()
     glDisable(GL_DEPTH_TEST);
 }
 
-void setVideoMode(const platform::DesktopMode& mode, Uint32 flags)
+// False when SDL refuses the mode.
+bool openVideoMode(const platform::DesktopMode& mode, Uint32 flags)
 {
     // Kept for the whole run by SDL itself; nothing here draws into it directly.
     SDL_Surface* screen = SDL_SetVideoMode(mode.width, mode.height, mode.bitsPerPixel, flags);
     if (screen == nullptr)
-        throw SDLError("Unable to set video mode");
+        return false;
     platform::applySwapInterval();
 
     setInitialGlState();
     reshape(screen->w, screen->h);
+    return true;
+}
+
+void setVideoMode(const platform::DesktopMode& mode, Uint32 flags)
+{
+    if (!openVideoMode(mode, flags))
+        throw SDLError("Unable to set video mode");
+}
+
+// The daemon may take its window away at any moment, also while SDL is still setting up in
+// it. That is the daemon ending the run, as normal an end as at any later moment: the frame
+// loop's next pass sees the window gone and ends it with nothing drawn.
+void setVideoModeInHostWindow(const platform::DesktopMode& mode)
+{
+    if (!openVideoMode(mode, kHostWindowFlags) && !platform::hostWindowGone())
+        throw SDLError("Unable to set video mode");
 }
 
 std::string unusableWindowMessage(unsigned long window, platform::HostWindowLookup lookup)
@@ -90,13 +107,13 @@ void setupDisplayInWindow(unsigned long hostWindow)
     const platform::HostWindowLookup lookup = platform::hostWindowMode(hostWindow, mode);
     if (lookup != platform::HostWindowLookup::Usable)
         throw SDLError(unusableWindowMessage(hostWindow, lookup));
-    setVideoMode(mode, kHostWindowFlags);
+    setVideoModeInHostWindow(mode);
 }
 
 void resizeDisplayInWindow(const platform::DesktopMode& mode)
 {
     // SDL only takes note of the size here: the window is the daemon's to size, not ours.
-    setVideoMode(mode, kHostWindowFlags);
+    setVideoModeInHostWindow(mode);
 }
 
 void reshape(int width, int height)

@@ -12,11 +12,13 @@ void setupDisplay();
 
 // The same, but drawing into the window with the id hostWindow that a screensaver daemon
 // made, at that window's own size and depth, not full screen, the cursor left to the daemon.
-// Throws SDLError also when the display has no such window.
+// Throws SDLError also when the display has no such window. A window destroyed while SDL sets
+// up in it is no failure: the frame loop then finds it gone and ends the run.
 void setupDisplayInWindow(unsigned long hostWindow);
 
 // After setupDisplayInWindow, when the host window has taken a new size: SDL's drawing
-// surface, the viewport and the projection follow it. Throws SDLError when SDL refuses.
+// surface, the viewport and the projection follow it. Throws SDLError when SDL refuses, unless
+// the window has gone meanwhile.
 void resizeDisplayInWindow(const platform::DesktopMode& mode);
 
 // Maps the world square -500..500 (both axes, depth -1..1) onto a width x height pixel

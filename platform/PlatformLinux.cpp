@@ -60,23 +60,6 @@ bool saysHostWindowIsGone(const XErrorEvent& error)
            (error.error_code == BadWindow || error.error_code == BadDrawable);
 }
 
-// Xlib's error handler is one for the whole process, SDL's and GL's connections included. The
-// daemon may take its window away at any moment, often before we have heard of it, and the
-// GL then fails in the middle of a frame; it cannot be trusted to go on from there (it reads
-// window sizes that the failed request never filled in). So, like Xlib's own handler, this
-// one ends the process, but with status 0: the daemon ending the run is a normal end. SDL's
-// shutdown is skipped, since it would talk to the server from inside this handler. Any other
-// complaint goes on to the handler that was there before.
-int quietAboutHostWindow(Display* display, XErrorEvent* error)
-{
-    if (!hostWindowDestroyed && !saysHostWindowIsGone(*error))
-        return reportXError != nullptr ? reportXError(display, error) : 0;
-    hostWindowDestroyed = true;
-    if (hostWindowInUse)
-        std::_Exit(0);
-    return 0; // asking for the size of a window that is not there: the caller sees it failed
-}
-
 // A daemon moves its window as well as resizing it; only a new size matters here.
 void noteHostWindowSize(int width, int height)
 {
@@ -101,6 +84,35 @@ void collectHostWindowEvents()
         else if (event.type == ConfigureNotify && event.xconfigure.window == hostWindow)
             noteHostWindowSize(event.xconfigure.width, event.xconfigure.height);
     }
+}
+
+// X errors that follow from the window's going need not name it: a drawing context made for
+// a window already gone, say, fails later on a resource of its own. Asked on our own
+// connection, never the failing one, the window system says whether the window is still there.
+bool hostWindowWentAway(Display* failing)
+{
+    if (!hostWindowInUse || failing == watcher)
+        return false;
+    XSync(watcher, False);
+    collectHostWindowEvents();
+    return hostWindowDestroyed;
+}
+
+// Xlib's error handler is one for the whole process, SDL's and GL's connections included. The
+// daemon may take its window away at any moment, often before we have heard of it, and the
+// GL then fails in the middle of a frame; it cannot be trusted to go on from there (it reads
+// window sizes that the failed request never filled in). So, like Xlib's own handler, this
+// one ends the process, but with status 0: the daemon ending the run is a normal end. SDL's
+// shutdown is skipped, since it would talk to the server from inside this handler. Any other
+// complaint goes on to the handler that was there before.
+int quietAboutHostWindow(Display* display, XErrorEvent* error)
+{
+    if (!hostWindowDestroyed && !saysHostWindowIsGone(*error) && !hostWindowWentAway(display))
+        return reportXError != nullptr ? reportXError(display, error) : 0;
+    hostWindowDestroyed = true;
+    if (hostWindowInUse)
+        std::_Exit(0);
+    return 0; // asking for the size of a window that is not there: the caller sees it failed
 }
 
 // SDL reads its settings from the environment; the user's own word wins.

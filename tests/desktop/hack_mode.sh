@@ -131,6 +131,24 @@ waitForEnd
 [ "$status" = 0 ] || fail "window destroyed: expected status 0, got $status"
 [ -s "$work/stderr" ] && fail "window destroyed: stderr [$(cat "$work/stderr")]"
 
+# --- A daemon may take its window away while Vornelle is still setting up in it, as a settings
+# dialog does when the user runs down its list. Taken before Vornelle has looked, the id names
+# no window (255, as for any unknown id); from then on the run simply ends with 0. Never X's
+# own error report and status 1.
+for delay in 0.03 0.05 0.07 0.09 0.12 0.15 0.2 0.3; do
+    openHostWindow
+    "$binary" /s --window-id "$window" 2>"$work/stderr" &
+    saverPid=$!
+    sleep "$delay"
+    kill "$hostPid"
+    wait "$hostPid" 2>/dev/null
+    waitForEnd
+    case "$status:$(cat "$work/stderr")" in
+    "0:" | "255:SDL ERROR:"$'\n'"Unable to find window $window") ;;
+    *) fail "window destroyed after ${delay}s: status $status, stderr [$(cat "$work/stderr")]" ;;
+    esac
+done
+
 # --- Ids that name no window, or one that cannot show anything.
 expectError() {
     local what=$1 expected=$2
