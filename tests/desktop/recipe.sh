@@ -128,6 +128,12 @@ tryXscreensaver() {
     window=$(tr '\0' '\n' <"/proc/$(saverPid)/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
     [ -n "$window" ] || fail "xscreensaver named no window"
     xdotool search --name '^Vornelle$' >/dev/null && fail "vornelle opened a window of its own"
+    # The daemon ends the run, and it takes less than ten pixels of motion in a second for a
+    # bumped desk (its pointerHysteresis): move as a hand does.
+    userComesBack() {
+        xdotool mousemove_relative 40 30
+        within 100 saverGone || fail "vornelle still runs after the mouse moved"
+    }
 }
 
 tryMateScreensaver() {
