@@ -413,6 +413,10 @@ void drawIntoHostWindow(HostWindowId window)
     setenv("SDL_WINDOWID", std::to_string(window).c_str(), replace);
     // Without this the SDL 1.2 API on SDL2 cannot make an OpenGL context for a foreign window.
     setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
+    // Set before SDL starts, SDL's own handler passes every error on to this one, and SDL puts
+    // this one back, not Xlib's, before it closes its connection at exit: errors that a window
+    // taken away leaves behind in the GL may arrive only then.
+    reportXError = XSetErrorHandler(quietAboutHostWindow);
 }
 
 HostWindowLookup hostWindowMode(HostWindowId window, DesktopMode& mode)
@@ -422,7 +426,6 @@ HostWindowLookup hostWindowMode(HostWindowId window, DesktopMode& mode)
     if (watcher == nullptr)
         return HostWindowLookup::Missing;
     hostWindow = window;
-    reportXError = XSetErrorHandler(quietAboutHostWindow);
 
     // Asking for destruction first means no DestroyNotify can slip between the two requests.
     XSelectInput(watcher, hostWindow, StructureNotifyMask);
