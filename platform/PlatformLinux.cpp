@@ -293,13 +293,13 @@ void ensureStandardStreamsOpen()
 
 void spanEveryMonitor()
 {
-    Display* display = XOpenDisplay(nullptr);
+    // The connection that follows the monitors and holds the keyboard later in the run.
+    Display* display = desktopConnection();
     if (display == nullptr)
         return; // SDL_Init will say what is wrong
     const std::vector<PixelRect> monitors = desktopMonitors(display);
     const bool oneMonitorFillsDesktop =
         monitors.size() == 1 && sameRect(monitors.front(), wholeScreen(display));
-    XCloseDisplay(display);
     if (oneMonitorFillsDesktop)
         return;
     for (const char* setting : kWholeRootSettings)
