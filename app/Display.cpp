@@ -13,6 +13,7 @@ namespace
 
 const char* const kCaption = "Vornelle";
 const Uint32 kVideoModeFlags = SDL_FULLSCREEN | SDL_OPENGL | SDL_HWSURFACE;
+const Uint32 kSpanningWindowFlags = SDL_NOFRAME | SDL_OPENGL | SDL_HWSURFACE;
 const Uint32 kHostWindowFlags = SDL_OPENGL | SDL_HWSURFACE;
 const int kSwapInterval = 1;
 const double kWorldHalfSize = 500.0;
@@ -95,7 +96,9 @@ void setupDisplay()
     platform::spanEveryMonitor();
     startVideoWithOpenGl();
     SDL_ShowCursor(SDL_DISABLE);
-    setVideoMode(platform::desktopMode(), kVideoModeFlags);
+    const Uint32 flags = platform::spanWithPlainWindow() ? kSpanningWindowFlags : kVideoModeFlags;
+    setVideoMode(platform::desktopMode(), flags);
+    platform::raiseSpanningWindow();
     platform::holdKeyboard();
 }
 

@@ -61,7 +61,8 @@ void requestSwapInterval(int interval);
 // asked for. Does nothing where nothing was asked for or the GL offers no swap control.
 void applySwapInterval();
 
-// After SDL_Init, before SDL_SetVideoMode.
+// After SDL_Init, before SDL_SetVideoMode. Where spanEveryMonitor() asked for a plain window
+// over several monitors, the size is that of the whole desktop they show together.
 DesktopMode desktopMode();
 
 // A rectangle in pixels: its top-left corner from the top-left corner of what it lies on, y
@@ -80,6 +81,18 @@ struct PixelRect
 // monitor filling the desktop it asks for nothing. Settings the user made in the environment
 // are left as they are.
 void spanEveryMonitor();
+
+// After spanEveryMonitor, before SDL_SetVideoMode: true where one window over every monitor
+// cannot be SDL's full-screen mode, which there covers one monitor only. The window is then an
+// ordinary one without a frame (SDL_NOFRAME), of desktopMode()'s size, which
+// spanEveryMonitor() placed over the whole desktop. False with one monitor, and wherever SDL's
+// full-screen window covers every monitor itself.
+bool spanWithPlainWindow();
+
+// Right after SDL_SetVideoMode of the full-screen run's window: where it is such a plain
+// window, puts it above every other window and in front, with the keyboard's focus, as SDL
+// does for a full-screen window. Does nothing otherwise.
+void raiseSpanningWindow();
 
 // After SDL_SetVideoMode, in a full-screen run: the monitors now showing parts of the
 // full-screen window, relative to the window, in the window system's order; at least one. A

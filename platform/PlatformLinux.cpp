@@ -307,6 +307,14 @@ void spanEveryMonitor()
     setUnlessUserSet(kOverrideRedirectSetting, "1");
 }
 
+// SDL's full-screen window, kept out of the window manager's hands, covers the whole root.
+bool spanWithPlainWindow()
+{
+    return false;
+}
+
+void raiseSpanningWindow() {}
+
 std::vector<PixelRect> monitorsOnWindow()
 {
     PixelRect window{};

@@ -1,16 +1,20 @@
 // Windows, with classic SDL 1.2 (its Win32 video driver and WGL). The desktop's mode comes
-// from the GDI, the seed from the system's tick count, swap control from WGL's extension; the
-// full-screen window is on one monitor, the primary. Screensaver daemons lending windows are
-// X11's; Windows previews are not handled here.
+// from the GDI, the seed from the system's tick count, swap control from WGL's extension. With
+// one monitor the window is SDL's full-screen mode; with several, SDL's full-screen mode would
+// cover the primary one only, so the window is a plain topmost one without a frame over the
+// whole virtual screen, each monitor drawn in its own viewport. Screensaver daemons lending
+// windows are X11's; Windows previews are not handled here.
 #include "platform/Platform.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +24,8 @@ namespace
 // Unless set to 1, SDL's Win32 driver refuses Windows' requests to start the screen saver or
 // to turn the displays off while a full-screen mode is set.
 const char* const kAllowScreenSaverVariable = "SDL_VIDEO_ALLOW_SCREENSAVER";
+// "X,Y": where SDL's Win32 driver puts the top-left corner of a window that is not full screen.
+const char* const kWindowPositionVariable = "SDL_VIDEO_WINDOW_POS";
 
 const char* const kSwapControlExtension = "WGL_EXT_swap_control";
 const char* const kSwapIntervalFunction = "wglSwapIntervalEXT";
@@ -27,6 +33,8 @@ using SwapIntervalFunction = BOOL(WINAPI*)(int interval);
 
 const int kNoSwapIntervalRequested = -1;
 int requestedSwapInterval = kNoSwapIntervalRequested;
+
+bool spanning = false; // the run's window is a plain one over several monitors
 
 // SDL reads its settings from the C library's environment; the user's own word wins.
 void setUnlessUserSet(const char* variable, const char* value)
@@ -61,6 +69,57 @@ void openOnNullDevice(int descriptor)
         return;
     _dup2(nullDevice, descriptor);
     _close(nullDevice);
+}
+
+bool severalMonitors()
+{
+    return GetSystemMetrics(SM_CMONITORS) > 1;
+}
+
+// The rectangle around every monitor, in desktop coordinates, where the primary monitor's
+// top-left corner is 0,0: a monitor left of or above it makes the corner negative.
+platform::PixelRect virtualScreen()
+{
+    return platform::PixelRect{
+        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+BOOL CALLBACK collectMonitor(HMONITOR, HDC, LPRECT area, LPARAM monitors)
+{
+    reinterpret_cast<std::vector<platform::PixelRect>*>(monitors)->push_back(platform::PixelRect{
+        area->left, area->top, area->right - area->left, area->bottom - area->top});
+    return TRUE;
+}
+
+// Every monitor showing part of the desktop, in desktop coordinates, in the system's order.
+std::vector<platform::PixelRect> desktopMonitors()
+{
+    std::vector<platform::PixelRect> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+HWND sdlWindow()
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    return SDL_GetWMInfo(&info) > 0 ? info.window : nullptr;
+}
+
+// Where the top-left corner of SDL's drawing area lies on the desktop.
+bool sdlWindowOrigin(POINT& origin)
+{
+    origin = POINT{0, 0};
+    const HWND window = sdlWindow();
+    return window != nullptr && ClientToScreen(window, &origin);
+}
+
+platform::PixelRect wholeVideoSurface()
+{
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    return platform::PixelRect{0, 0, surface != nullptr ? surface->w : 0,
+                               surface != nullptr ? surface->h : 0};
 }
 
 } // namespace
@@ -99,10 +158,12 @@ bool videoDriverReachesScreen()
     return true;
 }
 
-// Windows tells SDL where the cursor is from the start: its first report is real motion.
+// In full screen, SDL reads the mouse's motion itself from the start: its first report is real
+// motion. A plain window learns where the cursor is from the first message Windows sends it
+// once it lies under the cursor, which SDL reports as a motion from the window's corner.
 bool pointerFirstSeenAsMotion()
 {
-    return false;
+    return spanning;
 }
 
 void requestSwapInterval(int interval)
@@ -131,22 +192,58 @@ DesktopMode desktopMode()
     HDC screen = GetDC(nullptr);
     if (screen == nullptr)
         return DesktopMode{0, 0, 0}; // SDL_SetVideoMode reads zeros as "the current mode"
-    const DesktopMode mode{GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
-                           GetDeviceCaps(screen, BITSPIXEL)};
+    DesktopMode mode{GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
+                     GetDeviceCaps(screen, BITSPIXEL)};
     ReleaseDC(nullptr, screen);
+    if (spanning)
+    {
+        const PixelRect desktop = virtualScreen();
+        mode.width = desktop.width;
+        mode.height = desktop.height;
+    }
     return mode;
 }
 
-// Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports; the
-// whole picture is drawn there.
-void spanEveryMonitor() {}
+// Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports, and
+// changes the display mode to do so: with several monitors the window is placed over the
+// whole virtual screen instead.
+void spanEveryMonitor()
+{
+    spanning = severalMonitors();
+    if (!spanning)
+        return;
+    const PixelRect desktop = virtualScreen();
+    char position[32];
+    std::snprintf(position, sizeof position, "%d,%d", desktop.x, desktop.y);
+    setUnlessUserSet(kWindowPositionVariable, position);
+}
+
+bool spanWithPlainWindow()
+{
+    return spanning;
+}
+
+void raiseSpanningWindow()
+{
+    const HWND window = sdlWindow();
+    if (!spanning || window == nullptr)
+        return;
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(window);
+}
 
 std::vector<PixelRect> monitorsOnWindow()
 {
-    const SDL_Surface* screen = SDL_GetVideoSurface();
-    if (screen == nullptr)
-        return {PixelRect{0, 0, 0, 0}};
-    return {PixelRect{0, 0, screen->w, screen->h}};
+    POINT origin{};
+    if (!spanning || !sdlWindowOrigin(origin))
+        return {wholeVideoSurface()};
+    std::vector<PixelRect> onWindow;
+    for (const PixelRect& monitor : desktopMonitors())
+        onWindow.push_back(
+            PixelRect{monitor.x - origin.x, monitor.y - origin.y, monitor.width, monitor.height});
+    if (onWindow.empty())
+        onWindow.push_back(wholeVideoSurface());
+    return onWindow;
 }
 
 bool monitorsMayHaveChanged()

@@ -4,13 +4,17 @@
 # What a person must see: every monitor shows the whole picture, the same frame, stretched to
 # that monitor's own shape; whatever lies outside every monitor stays black.
 # CHECK exits: three runs, ended by motion over the last monitor, a click on the first, and
-#   Escape while another window has the focus; each must end with status 0.
+#   Escape while another window has the focus (where the program holds the keyboard; with
+#   VORNELLE_HOLDS_KEYBOARD=no, Escape with its own window in front); each must end with
+#   status 0. The desktop is painted a colour first, so that a monitor left uncovered shows.
 # CHECK changes: monitors removed, added and resized while a run goes on: each change is
 #   followed.
 # Layouts: single leaves the server's one monitor; side-by-side and stacked set RandR monitors
 # on any server (an Xvfb of 2560x720 and of 1600x1200); outputs and stacked-outputs turn on
 # two outputs of Xorg's dummy driver (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its
-# right or below it; xinerama takes the dummy driver's screens as Xinerama joins them.
+# right or below it; left-outputs puts the 1024x768 one left of the 1280x720 one, which stays
+# the primary (so on Windows the desktop starts left of 0); xinerama takes the dummy driver's
+# screens as Xinerama joins them.
 . "$(dirname "$0")/lib.sh"
 layout=$2
 check=$3
@@ -35,13 +39,17 @@ makeLayout()
         setMonitor TOP 1600/423x900/238+0+0 screen
         setMonitor BOTTOM 800/212x300/79+400+900 none
         ;;
-    outputs | stacked-outputs)
+    outputs | stacked-outputs | left-outputs)
         local where=--right-of
         [ "$layout" = outputs ] || where=--below
-        if ! xrandr --output DUMMY0 --mode 1280x720 || ! xrandr --addmode DUMMY1 1024x768 ||
+        [ "$layout" != left-outputs ] || where=--left-of
+        if ! xrandr --output DUMMY0 --mode 1280x720 --primary ||
+            ! xrandr --addmode DUMMY1 1024x768 ||
             ! xrandr --output DUMMY1 --mode 1024x768 "$where" DUMMY0; then
             fail "could not turn on the dummy driver's outputs"
         fi
+        # Only a full query makes the dummy driver announce the new layout to every client.
+        xrandr >/dev/null
         ;;
     *) fail "no such layout: $layout" ;;
     esac
@@ -115,7 +123,7 @@ mismatch()
 # Says why not in $reason.
 pictureFitsMonitors()
 {
-    local shot=$1 outside=$workDir/outside.miff first="" w h x y crop lit map distance
+    local shot=$1 outside=$workDir/outside.miff first="" w h x y crop total black lit map distance
     xwd -root -silent >"$shot" || return 1
     : >"$workDir/shapes"
     local n=0 blackOut=()
@@ -123,8 +131,10 @@ pictureFitsMonitors()
         n=$((n + 1))
         crop=$workDir/monitor$n.miff
         convert "xwd:$shot" -crop "${w}x${h}+${x}+${y}" +repage "$crop"
-        read -r _ _ lit _ < <(pixelCensus "$crop")
+        read -r total black lit _ < <(pixelCensus "$crop")
         [ "$lit" -gt 50 ] || mismatch "monitor $n (${w}x${h}+${x}+${y}) shows no contour" || return 1
+        [ "$black" -ge $((total * 8 / 10)) ] ||
+            mismatch "monitor $n (${w}x${h}+${x}+${y}) still shows the desktop" || return 1
         map=$(litMap "$crop")
         [ -n "$first" ] || first=$map
         distance=$(mapDistance "$first" "$map")
@@ -202,6 +212,12 @@ checkExits()
     echo "PASS: a click on the first monitor ends the run"
 
     startSaverOnScreen
+    if [ "${VORNELLE_HOLDS_KEYBOARD:-yes}" = no ]; then
+        xdotool key Escape
+        waitForExit 0
+        echo "PASS: Escape ends the run"
+        return
+    fi
     popUpAndTakeFocus
     xdotool key Escape
     waitForExit 0
@@ -242,6 +258,8 @@ checkChanges()
 }
 
 makeLayout
+# A colour no frame of the program draws over a whole monitor.
+xsetroot -solid '#3060a0' || fail "could not paint the desktop"
 [ -z "$windowManager" ] || startWindowManager
 echo "monitors: $(monitors | tr '\n' ';')${windowManager:+ under $windowManager}"
 case $check in
