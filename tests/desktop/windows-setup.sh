@@ -1,13 +1,21 @@
 #!/bin/bash
-# windows-setup.sh SCR VERSION COPYRIGHT_FILE: what a Windows user gets, read from the
-# files.
+# windows-setup.sh SCR SETUP VERSION COPYRIGHT_FILE: what a Windows user gets, read from the
+# files and tried under Wine, in the Wine session scripts/wine-session started on the X server
+# named by DISPLAY.
 # - The program's resources, read with wrestool: string 1 (the name the Screen Saver settings
 #   list), the version and makers (as COPYRIGHT_FILE, debian/copyright, states them), the
 #   icon's sizes and the manifest's requests.
+# - The installer's round trip: a silent install puts vornelle.scr into System32, makes it the
+#   current screensaver and registers its uninstaller; the installed copy runs with /s and ends
+#   on Escape with 0; a silent uninstall leaves nothing of ours. Once more with another
+#   screensaver chosen meanwhile: the uninstall leaves that choice alone.
 . "$(dirname "$0")/../onscreen/lib.sh"
 scr=$1
-version=$2
-copyrightFile=$3
+setup=$2
+version=$3
+copyrightFile=$4
+uninstallKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vornelle'
+desktopKey='HKCU\Control Panel\Desktop'
 
 # --- Resources.
 wrestool -l "$scr" >"$workDir/resources" || fail "wrestool cannot read $scr"
@@ -45,7 +53,8 @@ expectValue CompanyName "${copyright#[0-9]* }"
 
 wrestool -x --type=14 --name=1 -o "$workDir/icon.ico" "$scr" || fail "cannot extract the icon"
 sizes=$(identify -format '%w,%h ' "$workDir/icon.ico")
-[ "$sizes" = "256,256 48,48 32,32 16,16 " ] || fail "icon sizes: $sizes"
+sizes=${sizes% }
+[ "$sizes" = "256,256 48,48 32,32 16,16" ] || fail "icon sizes: $sizes"
 
 wrestool -x --raw --type=24 --name=1 "$scr" >"$workDir/manifest.xml"
 xmllint --noout "$workDir/manifest.xml" || fail "the manifest is no well-formed XML"
@@ -57,3 +66,64 @@ for line in '<dpiAware [^>]*>true/pm</dpiAware>' '<dpiAwareness [^>]*>PerMonitor
 done
 echo "PASS: string 1, version $version, the makers, icons of $sizes and the manifest"
 
+# --- The installer's round trip. Drive C: is shared with other sessions: nothing of ours may
+# be left there, even by a failed run.
+drive=$WINEPREFIX/dosdevices/c:
+installed=$drive/windows/system32/vornelle.scr
+uninstaller='C:\Program Files\Vornelle\uninstall.exe'
+removeLeftovers() { rm -rf "$installed" "$drive/Program Files/Vornelle"; }
+trap 'removeLeftovers; cleanUp' EXIT
+[ ! -e "$installed" ] || fail "vornelle.scr is in System32 before the installer ran"
+
+# regValue KEY NAME: the value's data as reg prints it (its lines end in CR LF).
+regValue()
+{
+    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        awk -v name="$2" '$1 == name { $1 = $2 = ""; sub(/^ +/, ""); print }'
+}
+regKeyExists() { wine reg query "$1" >/dev/null 2>&1; }
+
+wine "$setup" /S || fail "the silent install failed"
+cmp -s "$scr" "$installed" || fail "System32 holds no copy of vornelle.scr"
+[ "$(regValue "$desktopKey" SCRNSAVE.EXE)" = 'C:\windows\system32\vornelle.scr' ] ||
+    fail "SCRNSAVE.EXE is [$(regValue "$desktopKey" SCRNSAVE.EXE)]"
+for value in "DisplayName=Vornelle" "DisplayVersion=$version" "Publisher=${copyright#[0-9]* }" \
+    'DisplayIcon=C:\windows\system32\vornelle.scr,0' "UninstallString=\"$uninstaller\""; do
+    [ "$(regValue "$uninstallKey" "${value%%=*}")" = "${value#*=}" ] ||
+        fail "Uninstall's ${value%%=*} is [$(regValue "$uninstallKey" "${value%%=*}")]"
+done
+[ -n "$(regValue "$uninstallKey" EstimatedSize)" ] || fail "Uninstall has no EstimatedSize"
+echo "PASS: the silent install put it in System32, chose it and registered its uninstaller"
+
+# The installed copy, started as the on-screen tests start the program.
+binary=$workDir/installed
+wineRun=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run
+cat >"$binary" <<LAUNCHER
+#!/bin/sh
+exec '$wineRun' 'C:\\windows\\system32\\vornelle.scr' "\$@"
+LAUNCHER
+chmod +x "$binary"
+startSaverOnScreen
+xdotool key Escape
+waitForExit 0
+echo "PASS: the installed copy ran with /s and ended on Escape with 0"
+
+# The uninstaller runs on from a copy of itself: wait for its work to be done.
+nothingOfOursLeft()
+{
+    [ ! -e "$installed" ] && [ ! -e "$drive/Program Files/Vornelle" ] &&
+        ! regKeyExists "$uninstallKey"
+}
+wine "$uninstaller" /S || fail "the silent uninstall failed"
+waitFor "the uninstaller removes the file, its folder and its key" nothingOfOursLeft
+[ -z "$(regValue "$desktopKey" SCRNSAVE.EXE)" ] || fail "SCRNSAVE.EXE still names vornelle.scr"
+echo "PASS: the silent uninstall left nothing of ours"
+
+wine "$setup" /S || fail "the second silent install failed"
+wine reg add "$desktopKey" /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null
+wine "$uninstaller" /S || fail "the second silent uninstall failed"
+waitFor "the uninstaller removes the file, its folder and its key" nothingOfOursLeft
+[ "$(regValue "$desktopKey" SCRNSAVE.EXE)" = 'C:\windows\system32\other.scr' ] ||
+    fail "the uninstall took away the screensaver chosen since:" \
+        "[$(regValue "$desktopKey" SCRNSAVE.EXE)]"
+echo "PASS: the uninstall left another screensaver chosen since alone"
