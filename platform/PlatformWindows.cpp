@@ -36,6 +36,14 @@ int requestedSwapInterval = kNoSwapIntervalRequested;
 
 bool spanning = false; // the run's window is a plain one over several monitors
 
+// The monitors as monitorsOnWindow() last saw them: their count and the rectangle around them.
+struct MonitorLayout
+{
+    int count;
+    platform::PixelRect bounds;
+};
+MonitorLayout layoutSeen{};
+
 // SDL reads its settings from the C library's environment; the user's own word wins.
 void setUnlessUserSet(const char* variable, const char* value)
 {
@@ -76,6 +84,11 @@ bool severalMonitors()
     return GetSystemMetrics(SM_CMONITORS) > 1;
 }
 
+bool sameRect(const platform::PixelRect& a, const platform::PixelRect& b)
+{
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
 // The rectangle around every monitor, in desktop coordinates, where the primary monitor's
 // top-left corner is 0,0: a monitor left of or above it makes the corner negative.
 platform::PixelRect virtualScreen()
@@ -83,6 +96,12 @@ platform::PixelRect virtualScreen()
     return platform::PixelRect{
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// The system keeps these figures at hand: asking costs no more than a function call.
+MonitorLayout currentLayout()
+{
+    return MonitorLayout{GetSystemMetrics(SM_CMONITORS), virtualScreen()};
 }
 
 BOOL CALLBACK collectMonitor(HMONITOR, HDC, LPRECT area, LPARAM monitors)
@@ -237,6 +256,7 @@ std::vector<PixelRect> monitorsOnWindow()
     POINT origin{};
     if (!spanning || !sdlWindowOrigin(origin))
         return {wholeVideoSurface()};
+    layoutSeen = currentLayout();
     std::vector<PixelRect> onWindow;
     for (const PixelRect& monitor : desktopMonitors())
         onWindow.push_back(
@@ -246,9 +266,14 @@ std::vector<PixelRect> monitorsOnWindow()
     return onWindow;
 }
 
+// A monitor added, removed or resized changes the count or the rectangle around them all. The
+// window keeps the size it was made with; the monitors within it are followed.
 bool monitorsMayHaveChanged()
 {
-    return false;
+    if (!spanning)
+        return false;
+    const MonitorLayout now = currentLayout();
+    return now.count != layoutSeen.count || !sameRect(now.bounds, layoutSeen.bounds);
 }
 
 // Not held: keys come through SDL's events to the full-screen window in front, as Windows
