@@ -128,6 +128,13 @@ bool userChoseDriver()
     return chosen != nullptr && chosen[0] != '\0';
 }
 
+bool offersRandr(Display* display)
+{
+    int eventBase = 0;
+    int errorBase = 0;
+    return XRRQueryExtension(display, &eventBase, &errorBase);
+}
+
 Display* desktopConnection()
 {
     if (desktop != nullptr)
@@ -139,9 +146,7 @@ Display* desktopConnection()
     // outputs and modes also through RandR's own event.
     const Window root = DefaultRootWindow(desktop);
     XSelectInput(desktop, root, StructureNotifyMask);
-    int eventBase = 0;
-    int errorBase = 0;
-    if (XRRQueryExtension(desktop, &eventBase, &errorBase))
+    if (offersRandr(desktop))
         XRRSelectInput(desktop, root, RRScreenChangeNotifyMask);
     return desktop;
 }
@@ -173,12 +178,10 @@ void readDesktopEvents()
 
 bool hasRandrMonitors(Display* display)
 {
-    int eventBase = 0;
-    int errorBase = 0;
     int major = 0;
     int minor = 0;
-    return XRRQueryExtension(display, &eventBase, &errorBase) &&
-           XRRQueryVersion(display, &major, &minor) && major * 100 + minor >= kRandrMonitorsVersion;
+    return offersRandr(display) && XRRQueryVersion(display, &major, &minor) &&
+           major * 100 + minor >= kRandrMonitorsVersion;
 }
 
 void keepIfNotEmpty(std::vector<platform::PixelRect>& rects, const platform::PixelRect& rect)
@@ -227,12 +230,19 @@ platform::PixelRect wholeScreen(Display* display)
     return platform::PixelRect{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
 }
 
-// On the root window: RandR's monitors, else Xinerama's screens, else the whole screen.
-std::vector<platform::PixelRect> desktopMonitors(Display* display)
+// On the root window: RandR's monitors, else Xinerama's screens; none where neither names one.
+std::vector<platform::PixelRect> namedMonitors(Display* display)
 {
     std::vector<platform::PixelRect> monitors = randrMonitors(display);
     if (monitors.empty())
         monitors = xineramaMonitors(display);
+    return monitors;
+}
+
+// The monitors named, else the whole screen as one.
+std::vector<platform::PixelRect> desktopMonitors(Display* display)
+{
+    std::vector<platform::PixelRect> monitors = namedMonitors(display);
     if (monitors.empty())
         monitors.push_back(wholeScreen(display));
     return monitors;
@@ -297,10 +307,13 @@ void spanEveryMonitor()
     Display* display = desktopConnection();
     if (display == nullptr)
         return; // SDL_Init will say what is wrong
-    const std::vector<PixelRect> monitors = desktopMonitors(display);
+    const std::vector<PixelRect> monitors = namedMonitors(display);
     const bool oneMonitorFillsDesktop =
         monitors.size() == 1 && sameRect(monitors.front(), wholeScreen(display));
-    if (oneMonitorFillsDesktop)
+    // SDL takes its displays from RandR where the server offers it: with every output off (a
+    // headless or remote server, a laptop with its lid shut) it would find none and not start.
+    const bool sdlSeesWholeScreen = monitors.empty() && !offersRandr(display);
+    if (oneMonitorFillsDesktop || sdlSeesWholeScreen)
         return;
     for (const char* setting : kWholeRootSettings)
         setUnlessUserSet(setting, "0");

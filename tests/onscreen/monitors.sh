@@ -14,7 +14,8 @@
 # two outputs of Xorg's dummy driver (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its
 # right or below it; left-outputs puts the 1024x768 one left of the 1280x720 one, which stays
 # the primary (so on Windows the desktop starts left of 0); xinerama takes the dummy driver's
-# screens as Xinerama joins them.
+# screens as Xinerama joins them; none turns the server's one output off, so that RandR names
+# no monitor at all, as on a headless server.
 . "$(dirname "$0")/lib.sh"
 layout=$2
 check=$3
@@ -31,6 +32,11 @@ makeLayout()
     case $layout in
     single) ;; # the server's one monitor, filling the screen
     xinerama) ;; # the server's screens, joined (scripts/with-xorg-dummy)
+    none)
+        # The server refuses to shrink the screen to nothing, but the output goes off.
+        xrandr --output screen --off 2>/dev/null
+        xrandr --listmonitors | grep -qx 'Monitors: 0' || fail "the output stays on"
+        ;;
     side-by-side)
         setMonitor LEFT 1280/339x720/190+0+0 screen
         setMonitor RIGHT 1280/339x720/190+1280+0 none
@@ -55,9 +61,14 @@ makeLayout()
     esac
 }
 
-# One "WIDTH HEIGHT X Y" line per monitor the server lists now: RandR's, else Xinerama's.
+# One "WIDTH HEIGHT X Y" line per monitor the server lists now: RandR's, else Xinerama's, else
+# the whole screen.
 monitors()
 {
+    if [ "$layout" = none ]; then
+        xdpyinfo | awk '/dimensions:/ { split($2, s, "x"); print s[1], s[2], 0, 0 }'
+        return
+    fi
     if [ "$layout" = xinerama ]; then
         xdpyinfo -ext XINERAMA | awk '/head #/ { split($3, s, "x"); split($5, o, ","); print s[1], s[2], o[1], o[2] }'
         return
