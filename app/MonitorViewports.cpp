@@ -29,8 +29,11 @@ MonitorViewports::~MonitorViewports()
 
 void MonitorViewports::follow()
 {
-    if (platform::monitorsMayHaveChanged())
-        takeMonitors(platform::monitorsOnWindow());
+    if (!platform::monitorsMayHaveChanged())
+        return;
+    if (platform::windowFollowsDesktop(width, height))
+        glViewport(0, 0, width, height); // where one monitor covering the window draws
+    takeMonitors(platform::monitorsOnWindow());
 }
 
 void MonitorViewports::takeMonitors(const std::vector<platform::PixelRect>& monitors)

@@ -2,7 +2,7 @@
 // shows the whole world square, stretched to its own shape through a viewport of its own, and
 // all of them show the same frame. The field is sampled once per frame whatever the count.
 // A window that is one monitor gets exactly the single full-window picture reshape() set up.
-// Does not open, move or resize any window.
+// Opens no window; the platform resizes a window over the whole desktop when the desktop does.
 #pragma once
 
 #include <SDL_opengl.h>
@@ -29,7 +29,8 @@ public:
     MonitorViewports(const MonitorViewports&) = delete;
     MonitorViewports& operator=(const MonitorViewports&) = delete;
 
-    // Once per frame, before drawing: takes up monitors added, removed or moved since.
+    // Once per frame, before drawing: takes up monitors added, removed or moved since, and a
+    // new size of the window when it follows the desktop's.
     void follow();
 
     // These monitors, relative to the window, in place of those the platform reports.

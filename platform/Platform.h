@@ -103,6 +103,14 @@ std::vector<PixelRect> monitorsOnWindow();
 // trip to the window system: cheap enough for every frame.
 bool monitorsMayHaveChanged();
 
+// After SDL_SetVideoMode, in a full-screen run, when the monitors may have changed: where the
+// window was made over the whole desktop (spanEveryMonitor asked for it) and the desktop has
+// since grown or shrunk, as when a monitor is added beyond its edge, resizes the window to
+// cover the desktop again and returns true with the window's new width and height in pixels.
+// False when the size still fits, and where the window is a full-screen window on one monitor,
+// which the window system keeps fitted to that monitor; width and height are then untouched.
+bool windowFollowsDesktop(int& width, int& height);
+
 // After SDL_SetVideoMode, in a full-screen run, once per frame: keeps every key press coming
 // to the program, whichever window has the focus, as a screensaver's keyboard must; the keys
 // arrive as SDL key-down events (Escape as SDLK_ESCAPE, any other as SDLK_UNKNOWN). While

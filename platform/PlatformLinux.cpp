@@ -52,6 +52,7 @@ const int kRandrMonitorsVersion = 105;
 // window loses the focus, which is just when the hold is needed.
 Display* desktop = nullptr;
 bool monitorsChanged = false;
+bool windowSpansDesktop = false; // SDL was asked for one window over the whole root
 bool keyboardHeld = false;
 
 bool saysHostWindowIsGone(const XErrorEvent& error)
@@ -173,6 +174,8 @@ void readDesktopEvents()
             passOnKeyPress(event.xkey);
         else if (event.type != KeyRelease)
             monitorsChanged = true;
+        // Keeps the root's size as Xlib tells it (DisplayWidth, DisplayHeight) up to date.
+        XRRUpdateConfiguration(&event);
     }
 }
 
@@ -318,6 +321,7 @@ void spanEveryMonitor()
     for (const char* setting : kWholeRootSettings)
         setUnlessUserSet(setting, "0");
     setUnlessUserSet(kOverrideRedirectSetting, "1");
+    windowSpansDesktop = true;
 }
 
 // SDL's full-screen window, kept out of the window manager's hands, covers the whole root.
@@ -352,6 +356,27 @@ bool monitorsMayHaveChanged()
     if (desktop != nullptr)
         readDesktopEvents();
     return monitorsChanged;
+}
+
+// SDL knows the root only at the size it had when SDL started: the window is resized here, on
+// the connection that watches the root. No window manager has a say, the window being kept
+// out of its hands, and GL's drawing surface follows the window's size by itself.
+bool windowFollowsDesktop(int& width, int& height)
+{
+    SDL_SysWMinfo info;
+    if (!windowSpansDesktop || desktop == nullptr || !sdlWindow(info))
+        return false;
+    const PixelRect root = wholeScreen(desktop);
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(desktop, info.info.x11.window, &attributes) == 0 ||
+        (attributes.width == root.width && attributes.height == root.height))
+        return false;
+    XMoveResizeWindow(desktop, info.info.x11.window, 0, 0, static_cast<unsigned>(root.width),
+                      static_cast<unsigned>(root.height));
+    XFlush(desktop);
+    width = root.width;
+    height = root.height;
+    return true;
 }
 
 bool holdKeyboard()

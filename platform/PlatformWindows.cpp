@@ -276,6 +276,12 @@ bool monitorsMayHaveChanged()
     return now.count != layoutSeen.count || !sameRect(now.bounds, layoutSeen.bounds);
 }
 
+// The window keeps the size it was made with; only the monitors within it are followed.
+bool windowFollowsDesktop(int&, int&)
+{
+    return false;
+}
+
 // Not held: keys come through SDL's events to the full-screen window in front, as Windows
 // gives them to a screensaver it started on top of everything else.
 bool holdKeyboard()

@@ -7,8 +7,8 @@
 #   Escape while another window has the focus (where the program holds the keyboard; with
 #   VORNELLE_HOLDS_KEYBOARD=no, Escape with its own window in front); each must end with
 #   status 0. The desktop is painted a colour first, so that a monitor left uncovered shows.
-# CHECK changes: monitors removed, added and resized while a run goes on: each change is
-#   followed.
+# CHECK changes: monitors removed, added and resized while a run goes on, and the root growing
+#   or shrinking with them: each change is followed.
 # Layouts: single leaves the server's one monitor; side-by-side and stacked set RandR monitors
 # on any server (an Xvfb of 2560x720 and of 1600x1200); outputs and stacked-outputs turn on
 # two outputs of Xorg's dummy driver (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its
@@ -235,6 +235,15 @@ checkExits()
     echo "PASS: Escape ends the run while another window has the focus"
 }
 
+# Xvfb's screen never grows beyond the size it started at: one started wider is narrowed before
+# a run, to grow during it. xrandr protests that the server's output is wider, but it narrows.
+narrowScreen()
+{
+    xrandr --fb "$1" >/dev/null 2>&1
+    [ "$(xdpyinfo | awk '/dimensions:/ { print $2 }')" = "$1" ] ||
+        fail "could not narrow the screen to $1"
+}
+
 # Each change: the picture on every monitor as the server now lists them.
 changeMonitors()
 {
@@ -243,9 +252,11 @@ changeMonitors()
 }
 
 # RandR monitors come and go on the same root; outputs turned off and on make the root itself
-# shrink and grow back, under the full-screen window made for its first size.
+# shrink and grow back, and the window follows the root's size. At the end of the side-by-side
+# changes the root grows beyond the size it had when the run started, for a third monitor.
 checkChanges()
 {
+    [ "$layout" != side-by-side ] || narrowScreen 2560x720
     startSaverOnScreen
     showsPictureOnEveryMonitor
     case $layout in
@@ -254,6 +265,8 @@ checkChanges()
         changeMonitors xrandr --setmonitor RIGHT 640/170x360/95+1600+180 none
         xrandr --delmonitor LEFT >/dev/null || fail "xrandr --delmonitor LEFT"
         changeMonitors xrandr --setmonitor LEFT 960/254x540/143+0+90 screen
+        xrandr --fb 3840x720 || fail "xrandr --fb 3840x720"
+        changeMonitors xrandr --setmonitor THIRD 1280/339x720/190+2560+0 none
         ;;
     outputs)
         changeMonitors xrandr --output DUMMY1 --off
