@@ -115,8 +115,11 @@ void setupDisplayInWindow(unsigned long hostWindow)
 
 void resizeDisplayInWindow(const platform::DesktopMode& mode)
 {
-    // SDL only takes note of the size here: the window is the daemon's to size, not ours.
-    setVideoModeInHostWindow(mode);
+    // GL's drawing surface follows the window's size by itself; SDL is not asked again. Its
+    // SDL_SetVideoMode would make a new GL context and drop the old one at every size a
+    // daemon's window passes through, and after a storm of them Mesa's software GL reads
+    // memory it has already freed when the process closes its display at exit.
+    reshape(mode.width, mode.height);
 }
 
 void reshape(int width, int height)

@@ -16,9 +16,9 @@ void setupDisplay();
 // up in it is no failure: the frame loop then finds it gone and ends the run.
 void setupDisplayInWindow(unsigned long hostWindow);
 
-// After setupDisplayInWindow, when the host window has taken a new size: SDL's drawing
-// surface, the viewport and the projection follow it. Throws SDLError when SDL refuses, unless
-// the window has gone meanwhile.
+// After setupDisplayInWindow, when the host window has taken a new size: the viewport and the
+// projection follow it. SDL's video surface keeps the size it was opened at; nothing draws
+// into it.
 void resizeDisplayInWindow(const platform::DesktopMode& mode);
 
 // Maps the world square -500..500 (both axes, depth -1..1) onto a width x height pixel
