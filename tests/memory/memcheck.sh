@@ -1,16 +1,23 @@
 #!/bin/bash
-# memcheck.sh VORNELLE SWAP_COUNTER [FRAMES]: runs the real program under valgrind's
+# memcheck.sh VORNELLE SWAP_COUNTER [FRAMES [MONITORS]]: runs the real program under valgrind's
 # memcheck on the X server named by DISPLAY until it has shown FRAMES frames (300 by
 # default), ends it with Escape, and fails on any invalid access or on memory definitely
-# lost that memcheck.supp does not name as a third-party library's.
+# lost that memcheck.supp does not name as a third-party library's. With MONITORS 2 the
+# screen is shown as two RandR monitors side by side, each half of it.
 . "$(dirname "$0")/../onscreen/lib.sh"
 swapCounter=$2
 frames=${3:-300}
+monitorCount=${4:-1}
 here=$(cd "$(dirname "$0")" && pwd)
 log=$workDir/memcheck.log
 countFile=$workDir/frames
 # valgrind is slow: starting alone takes a minute on a busy machine.
 deadlineSeconds=${VORNELLE_MEMCHECK_DEADLINE:-900}
+
+if [ "$monitorCount" = 2 ]; then
+    read -r width height < <(xdpyinfo | awk '/dimensions:/ { split($2, s, "x"); print s[1], s[2] }')
+    sideBySideMonitors $((width / 2)) "$height"
+fi
 
 framesShown() { cat "$countFile" 2>/dev/null || echo 0; }
 enoughFrames() { [ "$(framesShown)" -ge "$frames" ]; }

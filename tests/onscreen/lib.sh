@@ -203,3 +203,14 @@ windowsShownSinceWatch()
     watcherPid=""
     tail -n "+$((watchStart + 1))" "$workDir/windows.log" | grep -c '^MapNotify'
 }
+
+# sideBySideMonitors WIDTH HEIGHT: RandR monitors LEFT at +0+0 and RIGHT just right of it, each
+# WIDTH x HEIGHT pixels (at about 96 dots per inch), on any server with RandR 1.5, Xvfb included.
+sideBySideMonitors()
+{
+    local w=$1 h=$2 size
+    size="$1/$((w * 265 / 1000))x$h/$((h * 265 / 1000))"
+    xrandr --setmonitor LEFT "$size+0+0" screen >/dev/null &&
+        xrandr --setmonitor RIGHT "$size+$w+0" none >/dev/null ||
+        fail "could not set two monitors of ${w}x$h side by side"
+}

@@ -37,10 +37,7 @@ makeLayout()
         xrandr --output screen --off 2>/dev/null
         xrandr --listmonitors | grep -qx 'Monitors: 0' || fail "the output stays on"
         ;;
-    side-by-side)
-        setMonitor LEFT 1280/339x720/190+0+0 screen
-        setMonitor RIGHT 1280/339x720/190+1280+0 none
-        ;;
+    side-by-side) sideBySideMonitors 1280 720 ;;
     stacked)
         setMonitor TOP 1600/423x900/238+0+0 screen
         setMonitor BOTTOM 800/212x300/79+400+900 none
