@@ -41,6 +41,26 @@ bool findHostWindow(int argc, char** argv, unsigned long& hostWindow)
     return false;
 }
 
+// Sets up the display and runs the frame loop; -1 when the display cannot be set up.
+int run(MetaballField& field, ContourRenderer& renderer, unsigned long hostWindow)
+{
+    try
+    {
+        // Set up the display, then loop: input, time, update, draw, swap.
+        if (hostWindow == 0)
+            setupDisplay();
+        else
+            setupDisplayInWindow(hostWindow);
+        runFrameLoop(field, renderer, hostWindow == 0 ? RunOwner::User : RunOwner::HostDaemon);
+    }
+    catch (const SDLError& error)
+    {
+        std::cerr << "SDL ERROR:\n" << error.message << "\n";
+        return -1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -61,21 +81,13 @@ int main(int argc, char** argv)
     MetaballField* field = new MetaballField();
     ContourRenderer* renderer = new ContourRenderer(field, kIsoLevel);
 
+    // Full screen, where one window covers one output only, this process may start a run per
+    // output, each showing the scene made above, and just wait for them.
     int result = 0;
-    try
-    {
-        // Set up the display, then loop: input, time, update, draw, swap.
-        if (hostWindow == 0)
-            setupDisplay();
-        else
-            setupDisplayInWindow(hostWindow);
-        runFrameLoop(*field, *renderer, hostWindow == 0 ? RunOwner::User : RunOwner::HostDaemon);
-    }
-    catch (const SDLError& error)
-    {
-        std::cerr << "SDL ERROR:\n" << error.message << "\n";
-        result = -1;
-    }
+    if (hostWindow == 0)
+        platform::preferNativeVideoDriver();
+    if (hostWindow != 0 || !platform::superviseRunPerOutput(result))
+        result = run(*field, *renderer, hostWindow);
 
     // Tear down: the renderer points at the field, so it goes first. SDL shuts down at exit.
     delete renderer;

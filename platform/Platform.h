@@ -94,6 +94,24 @@ bool spanWithPlainWindow();
 // does for a full-screen window. Does nothing otherwise.
 void raiseSpanningWindow();
 
+// Before SDL_Init, for a full-screen run: in a Wayland session, asks SDL for its Wayland driver
+// (X11 only should that fail) even where an X server for older programs is at hand too
+// (Xwayland), through which the run would see neither the outputs nor the pointer as they are.
+// Elsewhere, or where the user chose SDL's video driver, it asks for nothing.
+void preferNativeVideoDriver();
+
+// Before SDL_Init, after preferNativeVideoDriver, for a full-screen run with the scene already
+// made: where a full-screen window covers one output only and there are several (Wayland),
+// starts one run per output, each a copy of this process, scene included, shown full screen on
+// its own output. In each run it returns false at once, as it does where one run covers every
+// monitor (one output, X11, Windows) or the user chose the output. In this process it then
+// only watches the runs: when one ends (or this process is asked to end by SIGTERM, SIGINT or
+// SIGHUP) it ends the others, and once all have ended returns true with the status of the
+// first to end (0 to 255; 128 + N for one killed by signal N). Each run's standard error is
+// passed on when the run ends, but a set-up failure is reported once only. Should this
+// process be killed, the runs end too.
+bool superviseRunPerOutput(int& status);
+
 // After SDL_SetVideoMode, in a full-screen run: the monitors now showing parts of the
 // full-screen window, relative to the window, in the window system's order; at least one. A
 // desktop that names no monitors is one monitor covering the window.

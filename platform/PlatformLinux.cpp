@@ -123,6 +123,8 @@ void setUnlessUserSet(const char* variable, const char* value)
     setenv(variable, value, keepUserValue);
 }
 
+// Also true once preferNativeVideoDriver has chosen: that choice names only drivers that show
+// on a screen.
 bool userChoseDriver()
 {
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
@@ -134,6 +136,13 @@ bool offersRandr(Display* display)
     int eventBase = 0;
     int errorBase = 0;
     return XRRQueryExtension(display, &eventBase, &errorBase);
+}
+
+// SDL tries the drivers named in order; with none named, X11 comes first.
+bool sdlTriesX11First()
+{
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    return !userChoseDriver() || std::strncmp(chosen, "x11", 3) == 0;
 }
 
 Display* desktopConnection()
@@ -306,6 +315,8 @@ void ensureStandardStreamsOpen()
 
 void spanEveryMonitor()
 {
+    if (!sdlTriesX11First())
+        return; // an X server at hand is not the one the run shows on
     // The connection that follows the monitors and holds the keyboard later in the run.
     Display* display = desktopConnection();
     if (display == nullptr)
@@ -335,6 +346,9 @@ void raiseSpanningWindow() {}
 std::vector<PixelRect> monitorsOnWindow()
 {
     PixelRect window{};
+    SDL_SysWMinfo info;
+    if (!sdlWindow(info))
+        return {wholeVideoSurface()}; // not on X11: no X server need be asked
     Display* display = desktopConnection();
     if (display == nullptr || !sdlWindowOnRoot(display, window))
         return {wholeVideoSurface()};

@@ -251,6 +251,13 @@ void raiseSpanningWindow()
     SetForegroundWindow(window);
 }
 
+void preferNativeVideoDriver() {}
+
+bool superviseRunPerOutput(int&)
+{
+    return false; // the one full-screen window is on the primary monitor
+}
+
 std::vector<PixelRect> monitorsOnWindow()
 {
     POINT origin{};

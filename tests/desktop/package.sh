@@ -40,7 +40,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 field Description | grep -q screensaver || fail "Description [$(field Description)]"
 depends=$(field Depends)
 dependedOn=" $(sed -E 's/ \([^)]*\)//g; s/,//g' <<<"$depends") "
-for needed in libc6 libsdl1.2debian libx11-6 libopengl0 libgl1 libstdc++6; do
+for needed in libc6 libsdl1.2debian libx11-6 libwayland-client0 libopengl0 libgl1 libstdc++6; do
     [[ $dependedOn == *" $needed "* ]] || fail "Depends lacks $needed: [$depends]"
 done
 
