@@ -1,29 +1,34 @@
 #!/bin/bash
-# sway.sh VORNELLE: Vornelle on Wayland, given nothing but WAYLAND_DISPLAY, under sway: it runs
-# as a native full-screen window and draws, keeps running where the pointer rests, and pointer
-# motion right or down, a click, Escape and SIGTERM each end a run with status 0; the recipe
-# "swayidle -w timeout SECONDS 'vornelle /s'" starts it once the seat is idle. sway draws into
-# a window on the private X server named by DISPLAY, which stands in for a monitor, a mouse
-# and a keyboard (xdotool drives them); its headless backend has no input devices. sway
-# refuses to run as root, so as root the session runs as the user nobody. Exits 77 (skipped)
-# when sway, swayidle or grim is missing. With RECIPE_SHOTS set to a directory, leaves the
-# screenshot there as sway.png.
+# sway.sh VORNELLE: Vornelle on Wayland under sway with two outputs of different sizes, in a
+# session whose clients also have an X server (sway's Xwayland, named by DISPLAY): it runs as
+# one native full-screen window per output, at each output's size, each drawing; it keeps
+# running where the pointer rests; pointer motion right or down over either output, a click,
+# Escape, SIGTERM to the program or to one run each end every run with status 0 and nothing
+# on stderr; killed, its runs end too; a run that cannot set up its display ends them all
+# with one report and status 255; "swayidle -w timeout SECONDS 'vornelle /s'" starts runs on
+# both outputs once the seat is idle; with one output left there is one process, as on X11.
+# sway draws each output into a window on the private X server named by DISPLAY, which stands
+# in for monitors, a mouse and a keyboard (xdotool drives them); the X server must be
+# 1824x768 or larger. sway refuses to run as root, so as root the session runs as the user
+# nobody. Exits 77 (skipped) when sway, swayidle, grim, Xwayland or jq is missing. With
+# RECIPE_SHOTS set to a directory, leaves each output's screenshot there.
 set -u
 binary=$1
+compositor=sway
 work=$(mktemp -d)
 chmod 755 "$work"
-swayPid=""
+compositorPid=""
 saverPid=""
-trap 'kill $saverPid $swayPid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $saverPid $compositorPid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 fail() {
-    echo "FAIL: sway: $*"
+    echo "FAIL: $compositor: $*"
     [ -s "$work/saver.log" ] && echo "--- vornelle: $(cat "$work/saver.log")"
     exit 1
 }
 
-for tool in sway swayidle swaymsg grim; do
-    command -v "$tool" >/dev/null || { echo "SKIP: sway: $tool is not installed"; exit 77; }
+for tool in sway swayidle swaymsg grim Xwayland jq; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $compositor: $tool is not installed"; exit 77; }
 done
 
 . "$(dirname "$0")/within.sh"
@@ -37,16 +42,16 @@ mkdir -m 700 "$work/home" "$work/runtime"
 mkdir "$work/bin"
 cp "$binary" "$work/bin/vornelle"
 chmod 755 "$work/bin/vornelle"
-printf '%s\n' 'output * bg #000000 solid_color' >"$work/config"
-chmod 644 "$work/config"
 [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$work/home" "$work/runtime"
 
 # inSession [NAME=VALUE...] COMMAND...: runs COMMAND as the session's user, with only what a
-# Wayland client of this session has in its environment and the settings given; execs, so
-# that $! of "(inSession ...) &" is the command itself.
+# client of this session has in its environment and the settings given; execs, so that $! of
+# "(inSession ...) &" is the command itself.
 inSession() {
     local session=(PATH="$work/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime")
-    [ -n "${ipc:-}" ] && session+=(WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc")
+    [ -n "${socket:-}" ] && session+=(WAYLAND_DISPLAY="$socket")
+    [ -n "${xwayland:-}" ] && session+=(DISPLAY="$xwayland")
+    session+=("${compositorSession[@]}")
     # A sanitized build keeps the settings its test run chose.
     local name
     for name in ASAN_OPTIONS UBSAN_OPTIONS; do
@@ -54,99 +59,227 @@ inSession() {
     done
     exec "${asUser[@]}" env -i "${session[@]}" "$@"
 }
+compositorSession=()
 
-# Its output is a window on the X server, drawn with a software renderer.
-(inSession WLR_BACKENDS=x11 DISPLAY="$DISPLAY" WLR_RENDERER=pixman \
-    sway -c "$work/config") >"$work/sway.log" 2>&1 &
-swayPid=$!
-socketFound() {
+# --- What differs between compositors: starting one, its outputs, its views, screenshots.
+
+# sway_start COUNT: COUNT outputs (1 or 2), 1024x768 and 800x600, each a window on the X
+# server, drawn in software.
+sway_start() {
+    printf '%s\n' 'output * bg #000000 solid_color' 'output X11-2 mode 800x600' >"$work/config"
+    chmod 644 "$work/config"
+    (inSession WLR_BACKENDS=x11 WLR_X11_OUTPUTS="$1" DISPLAY="$DISPLAY" WLR_RENDERER=pixman \
+        sway -c "$work/config") >"$work/compositor.log" 2>&1 &
+    compositorPid=$!
+    within 300 sway_ready || fail "sway did not start: $(tail -n 5 "$work/compositor.log")"
+    compositorSession=(SWAYSOCK="$ipc")
+}
+
+sway_ready() {
     socket=$(find "$work/runtime" -maxdepth 1 -name 'wayland-[0-9]*' ! -name '*.lock' \
         -printf '%f\n' | head -n1)
     ipc=$(find "$work/runtime" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n1)
-    [ -n "$socket" ] && [ -n "$ipc" ] && (inSession swaymsg -t get_version) >/dev/null 2>&1
-}
-within 300 socketFound || fail "sway did not start: $(tail -n 5 "$work/sway.log")"
-sway() { (inSession swaymsg "$@"); }
-
-fullScreenVornelle() {
-    sway -t get_tree | tr -d ' \n' | grep -q '"fullscreen_mode":1,[^{}]*"app_id":"vornelle"'
+    [ -n "$socket" ] && [ -n "$ipc" ] &&
+        (inSession SWAYSOCK="$ipc" swaymsg -t get_version) >/dev/null 2>&1
 }
 
-noFullScreenVornelle() { ! fullScreenVornelle; }
+swaymsg() { (inSession swaymsg "$@"); }
+
+# The X server sway hands its clients (started when the first one connects).
+sway_xwayland() {
+    rm -f "$work/home/display"
+    # shellcheck disable=SC2016 # expanded by the shell sway starts
+    swaymsg exec 'echo "$DISPLAY" >"$HOME/display"' >/dev/null
+    within 100 test -s "$work/home/display" && head -n1 "$work/home/display"
+}
+
+# Lines of "NAME WIDTHxHEIGHT", one per active output, in the compositor's order.
+sway_outputs() {
+    swaymsg -t get_outputs | jq -r '.[] | select(.active) | "\(.name) \(.rect.width)x\(.rect.height)"'
+}
+
+# Lines of "OUTPUT KIND FULLSCREEN WIDTHxHEIGHT PID", one per view of Vornelle (by its
+# caption), where KIND is "native" for a Wayland client of app_id vornelle.
+sway_views() {
+    swaymsg -t get_tree | jq -r '.nodes[] | select(.type == "output") | .name as $output
+        | .. | objects | select(.name? == "Vornelle")
+        | (if .shell == "xdg_shell" and .app_id == "vornelle" then "native" else .shell end)
+            as $kind
+        | "\($output) \($kind) \(.fullscreen_mode) \(.rect.width)x\(.rect.height) \(.pid)"'
+}
+
+sway_shoot() { (inSession grim -o "$1" "$2") 2>/dev/null; }
+
+
+# --- The same checks for any compositor.
+
+# The compositor's windows on the X server open at 0,0 and carry no name: the second output's,
+# the only one of 800x600, goes beside the first.
+placeSecondOutput() {
+    local window
+    for window in $(xdotool search --onlyvisible --name ''); do
+        if xwininfo -id "$window" | grep -qzE 'Width: 800.*Height: 600'; then
+            xdotool windowmove "$window" 1024 0
+            return 0
+        fi
+    done
+    return 1
+}
+
+stopCompositor() {
+    kill "$compositorPid"
+    wait "$compositorPid" 2>/dev/null
+    compositorPid=""
+    socket=""
+    xwayland=""
+    compositorSession=()
+}
+
+outputs() { "${compositor}_outputs"; }
+views() { "${compositor}_views"; }
+
+# Every output shows one native full-screen view of Vornelle at its own size, and nothing more.
+viewOnEveryOutput() {
+    local expected actual
+    expected=$(outputs | awk '{ print $1, "native", 1, $2 }' | sort)
+    actual=$(views | awk '{ print $1, $2, $3, $4 }' | sort)
+    [ -n "$expected" ] && [ "$expected" = "$actual" ]
+}
+
+noViews() { [ -z "$(views)" ]; }
 
 saverEnded() { ! kill -0 "$saverPid" 2>/dev/null; }
 
-litLikeContours() {
-    (inSession grim "$work/home/shot.png") 2>/dev/null || return 1
-    lit=$(convert "$work/home/shot.png" -fill white +opaque black -colorspace Gray \
-        -format '%[fx:mean]' info:)
-    awk -v lit="$lit" 'BEGIN { exit !(lit > 0.0005 && lit < 0.2) }'
+# lit OUTPUT: the share of the output's pixels that are not black.
+lit() {
+    "${compositor}_shoot" "$1" "$work/home/$1.png" || return 1
+    convert "$work/home/$1.png" -fill white +opaque black -colorspace Gray -format '%[fx:mean]' info:
 }
 
-# Starts a run with the pointer resting away from the output's corner, as a person leaves it,
-# and checks that the run does not take the pointer's first sighting for motion.
+contoursOn() {
+    share=$(lit "$1") && awk -v lit="$share" 'BEGIN { exit !(lit > 0.0005 && lit < 0.2) }'
+}
+
+# startSaver X Y [NAME=VALUE...]: starts the program with the pointer resting at X,Y on the X
+# server, as a person leaves it, waits for its views and checks that no run took the pointer's
+# first sighting for motion. Sets runPids to the drawing processes.
 startSaver() {
-    xdotool mousemove 640 360
-    (inSession vornelle /s) >"$work/saver.log" 2>&1 &
+    xdotool mousemove "$1" "$2"
+    (inSession "${@:3}" vornelle /s) >"$work/saver.log" 2>&1 &
     saverPid=$!
-    within 600 fullScreenVornelle || fail "no full-screen Vornelle window"
+    within 600 viewOnEveryOutput || fail "no full-screen view on every output: $(views)"
+    runPids=$(views | awk '{ print $5 }')
     sleep 1
-    kill -0 "$saverPid" 2>/dev/null || fail "the run ended by itself as it began"
+    viewOnEveryOutput || fail "a run ended by itself as it began"
 }
 
-# endsRun WHAT: after WHAT was done, the run ends with status 0 and nothing on stderr.
+# endsRun WHAT [STATUS]: after WHAT was done, the program ends with STATUS (0) and nothing on
+# stderr, and so does every run: no process and no view is left.
 endsRun() {
-    local status=0
-    within 100 saverEnded || fail "$1 did not end the run"
+    local status=0 pid
+    within 100 saverEnded || fail "$1 did not end the program"
     wait "$saverPid" || status=$?
     saverPid=""
-    [ "$status" = 0 ] || fail "$1: status $status"
+    [ "$status" = "${2:-0}" ] || fail "$1: status $status"
     [ -s "$work/saver.log" ] && fail "$1: it wrote to stderr"
-    echo "sway: $1 ends the run"
+    for pid in $runPids; do
+        within 100 eval "! kill -0 $pid 2>/dev/null" || fail "$1: run $pid is still there"
+    done
+    within 100 noViews || fail "$1: views are left: $(views)"
+    echo "$compositor: $1 ends every run"
 }
 
-# Native, full screen, drawing; then each way a person ends it.
-startSaver
-within 100 litLikeContours || fail "expected thin contours on black, $lit of the output is lit"
-[ -n "${RECIPE_SHOTS:-}" ] && cp "$work/home/shot.png" "$RECIPE_SHOTS/sway.png"
-echo "sway: full screen, contours drawn (lit $lit)"
+"${compositor}_start" 2
+outputCount=$(outputs | wc -l)
+[ "$outputCount" -ge 2 ] || fail "expected two outputs: $(outputs)"
+within 100 placeSecondOutput || fail "no 800x600 window on the X server for the second output"
+
+# Clients get an X server too, and its being there must not lead the program away from Wayland.
+xwayland=$("${compositor}_xwayland") || fail "no Xwayland display"
+(inSession xdpyinfo) >/dev/null 2>&1 || fail "Xwayland $xwayland does not answer"
+
+# One native view per output, each drawing; then each way of ending, over either output.
+startSaver 512 384
+for output in $(outputs | awk '{ print $1 }'); do
+    within 100 contoursOn "$output" ||
+        fail "expected thin contours on black on $output, $share of it is lit"
+    [ -n "${RECIPE_SHOTS:-}" ] && cp "$work/home/$output.png" "$RECIPE_SHOTS/$compositor-$output.png"
+    echo "$compositor: $output: full screen, native, contours drawn (lit $share)"
+done
 xdotool mousemove_relative 5 5
-endsRun "pointer motion"
-startSaver
+endsRun "pointer motion over the first output"
+startSaver 1424 300
+xdotool mousemove_relative 5 5
+endsRun "pointer motion over the second output"
+startSaver 512 384
 xdotool mousedown 1 sleep 0.2 mouseup 1
 endsRun "a click"
-startSaver
+startSaver 512 384
 xdotool key Escape
 endsRun "Escape"
-startSaver
+startSaver 512 384
 kill -TERM "$saverPid"
-endsRun "SIGTERM"
+endsRun "SIGTERM to the program"
+startSaver 512 384
+kill -TERM "$(head -n1 <<<"$runPids")"
+endsRun "SIGTERM to one run"
 
-# runIdle SWAYIDLE_ARGUMENT...: swayidle starts vornelle once the seat is idle; with a later
-# timeout given, that fires while it runs (the program holds off no idleness); motion ends it.
+# Killed, the program leaves its runs nothing to wait for: they end too.
+startSaver 512 384
+kill -KILL "$saverPid"
+endsRun "SIGKILL to the program" 137
+
+# A run that cannot draw (no EGL, on which SDL draws OpenGL on Wayland) ends them all, with one
+# report.
+xdotool mousemove 512 384
+(inSession SDL_VIDEO_EGL_DRIVER=/nonexistent/libEGL.so.1 vornelle /s) >"$work/saver.log" 2>&1 &
+saverPid=$!
+within 600 saverEnded || fail "a failed set-up did not end the program"
+status=0
+wait "$saverPid" || status=$?
+reports=$(grep -c '^SDL ERROR:$' "$work/saver.log")
+if [ "$status" != 255 ] || [ "$reports" != 1 ]; then
+    fail "a failed set-up: status $status, $reports reports"
+fi
+within 100 noViews || fail "a failed set-up left views: $(views)"
+echo "$compositor: a failed set-up ends every run with one report"
+: >"$work/saver.log"
+
+# runIdle SWAYIDLE_ARGUMENT...: swayidle starts vornelle on every output once the seat is idle;
+# with a later timeout given, that fires while it runs (the program holds off no idleness);
+# motion ends it.
 runIdle() {
     rm -f "$work/home/idle-later"
     (inSession swayidle "$@") >"$work/swayidle.log" 2>&1 &
     idlePid=$!
-    within 600 fullScreenVornelle ||
-        fail "swayidle $*: vornelle did not start: $(cat "$work/swayidle.log")"
+    within 600 viewOnEveryOutput ||
+        fail "swayidle $*: vornelle did not start on every output: $(cat "$work/swayidle.log")"
     # Motion sent with the pointer's first sighting is taken with it for that sighting.
     sleep 1
-    fullScreenVornelle || fail "swayidle $*: the run ended by itself as it began"
+    viewOnEveryOutput || fail "swayidle $*: a run ended by itself as it began"
     if [[ "$*" == *idle-later* ]]; then
         within 100 test -e "$work/home/idle-later" || fail "swayidle $*: the later timeout waits"
-        fullScreenVornelle || fail "swayidle $*: the run ended by itself"
+        viewOnEveryOutput || fail "swayidle $*: a run ended by itself"
     fi
     xdotool mousemove_relative 5 5
-    within 100 noFullScreenVornelle || fail "swayidle $*: the run did not end on motion"
+    within 100 noViews || fail "swayidle $*: the runs did not end on motion"
     kill "$idlePid"
     wait "$idlePid" 2>/dev/null
-    echo "sway: swayidle $* starts it"
+    echo "$compositor: swayidle $* starts it on every output"
 }
 
 # The recipe, with 2 idle seconds standing in for 300; then without -w, which would hold
 # swayidle's later timeouts (switching outputs off, say) until the run ends.
+xdotool mousemove 512 384
 runIdle -w timeout 2 'vornelle /s'
 # shellcheck disable=SC2016 # expanded by the shell swayidle starts
 runIdle timeout 2 'vornelle /s' timeout 4 'touch "$HOME/idle-later"'
-echo "sway: passed"
+
+# With one output there is one process, as on X11.
+stopCompositor
+"${compositor}_start" 1
+startSaver 512 384
+[ -z "$(pgrep -P "$saverPid")" ] || fail "one output, but the program started runs"
+kill -TERM "$saverPid"
+endsRun "SIGTERM with one output"
+echo "$compositor: passed"
