@@ -289,7 +289,7 @@ void waitForNews(std::vector<Run>& runs, const sigset_t& unblocked, long long de
 }
 
 // The program's status is the first run's to end. Its report is passed on; a later run's too,
-// unless it is one more report of the same failure to set up.
+// unless it may be one more report of a failure to set up.
 class Supervision
 {
 public:
@@ -349,10 +349,13 @@ private:
         }
     }
 
+    // Once a failure to set up is reported, the runs still setting up may report theirs too,
+    // or be ended after writing it: that is said once.
     void passOnReport(const Run& run) const
     {
-        const bool sameFailureAgain = decided && run.status == kSetupFailureStatus;
-        if (!sameFailureAgain)
+        const bool failureAgain =
+            decided && (status == kSetupFailureStatus || run.status == kSetupFailureStatus);
+        if (!failureAgain)
             writeAll(STDERR_FILENO, run.report);
     }
 };

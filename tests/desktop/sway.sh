@@ -262,7 +262,7 @@ runIdle() {
         viewOnEveryOutput || fail "swayidle $*: a run ended by itself"
     fi
     xdotool mousemove_relative 5 5
-    within 100 noViews || fail "swayidle $*: the runs did not end on motion"
+    within 100 noViews || fail "swayidle $*: the runs did not end on motion: $(views)"
     kill "$idlePid"
     wait "$idlePid" 2>/dev/null
     echo "$compositor: swayidle $* starts it on every output"
