@@ -155,12 +155,16 @@ struct SignalState
     struct sigaction childAction;
 };
 
+// A signal the program was started ignoring (nohup, say) stays ignored, here and in the runs.
 void handle(int signal, void (*handler)(int), struct sigaction* previous)
 {
+    sigaction(signal, nullptr, previous);
+    if (previous->sa_handler == SIG_IGN && signal != SIGCHLD)
+        return;
     struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, previous);
+    sigaction(signal, &action, nullptr);
 }
 
 // Until restored, the ending signals and children's ends are noted, and only while waiting.

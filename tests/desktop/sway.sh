@@ -3,10 +3,11 @@
 # session whose clients also have an X server (sway's Xwayland, named by DISPLAY): it runs as
 # one native full-screen window per output, at each output's size, each drawing; it keeps
 # running where the pointer rests; pointer motion right or down over either output, a click,
-# Escape, SIGTERM to the program or to one run each end every run with status 0 and nothing
-# on stderr; killed, its runs end too; a run that cannot set up its display ends them all
-# with one report and status 255; "swayidle -w timeout SECONDS 'vornelle /s'" starts runs on
-# both outputs once the seat is idle; with one output left there is one process, as on X11.
+# Escape, SIGTERM to the program or to one run and SIGHUP to the program each end every run
+# with status 0 and nothing on stderr; killed, its runs end too; a run that cannot set up its
+# display ends them all with one report and status 255; "swayidle -w timeout SECONDS
+# 'vornelle /s'" starts runs on both outputs once the seat is idle; with one output there is
+# one process, as on X11.
 # sway draws each output into a window on the private X server named by DISPLAY, which stands
 # in for monitors, a mouse and a keyboard (xdotool drives them); the X server must be
 # 1824x768 or larger. sway refuses to run as root, so as root the session runs as the user
@@ -223,6 +224,9 @@ endsRun "SIGTERM to the program"
 startSaver 512 384
 kill -TERM "$(head -n1 <<<"$runPids")"
 endsRun "SIGTERM to one run"
+startSaver 512 384
+kill -HUP "$saverPid"
+endsRun "SIGHUP to the program"
 
 # Killed, the program leaves its runs nothing to wait for: they end too.
 startSaver 512 384
