@@ -37,7 +37,8 @@ const int kEndingGraceMilliseconds = 10000;
 // What a run writes to standard error is held until it ends; beyond this it is dropped.
 const std::size_t kMaxHeldReport = 64 * 1024;
 
-const int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+const std::size_t kEndingSignalCount = 3;
+const int kEndingSignals[kEndingSignalCount] = {SIGTERM, SIGINT, SIGHUP};
 
 volatile sig_atomic_t endRequested = 0;
 
@@ -151,7 +152,7 @@ struct SignalState
 {
     sigset_t mask;
     sigset_t whileWaiting; // the mask with every signal above let through
-    struct sigaction actions[3];
+    struct sigaction actions[kEndingSignalCount];
     struct sigaction childAction;
 };
 
@@ -182,7 +183,7 @@ SignalState catchSignals()
     for (int signal : kEndingSignals)
         sigdelset(&state.whileWaiting, signal);
     endRequested = 0;
-    for (std::size_t i = 0; i < 3; ++i)
+    for (std::size_t i = 0; i < kEndingSignalCount; ++i)
         handle(kEndingSignals[i], noteEndRequest, &state.actions[i]);
     handle(SIGCHLD, wakeUp, &state.childAction);
     return state;
@@ -190,7 +191,7 @@ SignalState catchSignals()
 
 void restoreSignals(const SignalState& state)
 {
-    for (std::size_t i = 0; i < 3; ++i)
+    for (std::size_t i = 0; i < kEndingSignalCount; ++i)
         sigaction(kEndingSignals[i], &state.actions[i], nullptr);
     sigaction(SIGCHLD, &state.childAction, nullptr);
     sigprocmask(SIG_SETMASK, &state.mask, nullptr);
