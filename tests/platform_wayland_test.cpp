@@ -40,7 +40,8 @@ public:
     {
         stop = true;
         server.join();
-        wl_display_destroy(display); // and its socket
+        wl_display_destroy_clients(display); // those whose hang-up was not served yet
+        wl_display_destroy(display);         // and its socket
         unsetenv("WAYLAND_DISPLAY");
         rmdir(runtime.c_str());
     }
