@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -220,6 +221,7 @@ void becomeRun(int index, int reportPipe, pid_t supervisor, const std::vector<Ru
 bool startRuns(int outputs, std::vector<Run>& runs, const SignalState& signals)
 {
     const pid_t supervisor = getpid();
+    std::fflush(nullptr); // or what waits in a buffer is written by every run again
     for (int index = 0; index < outputs; ++index)
     {
         int ends[2];
