@@ -18,6 +18,15 @@ namespace platform
 // report meant for standard error is written into them instead.
 void ensureStandardStreamsOpen();
 
+// Before a run sets up its display: once any connection the process holds to the window
+// system (SDL's, the GL's or one of the platform's own) is found broken, because the server
+// ended or another client closed it, the process ends at once with status 1 and a one-line
+// report on standard error. Nothing is torn down on the way out: every teardown would talk to
+// the lost server, and some wait for its answer for ever. Writing to the lost server never
+// kills the process before that. Does nothing where no such connection can be lost under a
+// running program.
+void endProcessWhenDisplayLost();
+
 // Pixels and bits per pixel of the desktop as it is now.
 struct DesktopMode
 {

@@ -8,9 +8,11 @@
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -115,6 +117,22 @@ int quietAboutHostWindow(Display* display, XErrorEvent* error)
         std::_Exit(0);
     return 0; // asking for the size of a window that is not there: the caller sees it failed
 }
+
+// Xlib calls this from whichever request found a connection broken, and ends the process
+// itself with exit() should it return: that would run SDL's shutdown at exit, which waits for
+// an event from the lost server and, since Xlib reads nothing more from a broken connection,
+// spins there for ever.
+[[noreturn]] int endOnLostConnection(Display* display)
+{
+    std::fprintf(stderr, "vornelle: lost the connection to the X server %s\n",
+                 DisplayString(display));
+    std::_Exit(1);
+}
+
+// Writing to a server that has gone raises SIGPIPE before Xlib can see the connection broken.
+// A handler that does nothing, not SIG_IGN, so that programs started from here (SDL may start
+// D-Bus's launcher) get the default back when they load.
+void carryOnAfterBrokenPipe(int) {}
 
 // SDL reads its settings from the environment; the user's own word wins.
 void setUnlessUserSet(const char* variable, const char* value)
@@ -311,6 +329,20 @@ void ensureStandardStreamsOpen()
     for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream)
         if (fcntl(stream, F_GETFD) == -1 && errno == EBADF)
             open("/dev/null", O_RDWR); // the lowest free number, which is this stream's
+}
+
+void endProcessWhenDisplayLost()
+{
+    // Xlib keeps one such handler for the process; opening a display later sets its own only
+    // where none is set, and neither SDL nor the GL sets one.
+    XSetIOErrorHandler(endOnLostConnection);
+    struct sigaction action
+    {
+    };
+    action.sa_handler = carryOnAfterBrokenPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGPIPE, &action, nullptr);
 }
 
 void spanEveryMonitor()

@@ -157,6 +157,9 @@ void ensureStandardStreamsOpen()
     }
 }
 
+// Windows' display is no connection that another program can take away under us.
+void endProcessWhenDisplayLost() {}
+
 // Classic SDL draws OpenGL modes straight to the screen: there is no scaling to turn off.
 void preferDirectOpenGlOutput() {}
 

@@ -105,6 +105,22 @@ startSaverOnScreen()
     waitFor "the first contour is drawn" screenHasContours "$workDir/first.png"
 }
 
+# startSaverInHostWindow HELPER [--window-id]: starts the program in a window that HELPER (the
+# host-window stand-in for a daemon) makes, named in XSCREENSAVER_WINDOW or, with --window-id,
+# on the command line, and waits until it draws there.
+startSaverInHostWindow()
+{
+    "$1" >"$workDir/id" &
+    helperPids+=($!)
+    waitFor "the host window appears" test -s "$workDir/id"
+    if [ "${2:-}" = --window-id ]; then
+        startSaver /s --window-id "$(cat "$workDir/id")"
+    else
+        XSCREENSAVER_WINDOW=$(cat "$workDir/id") startSaver /s
+    fi
+    waitFor "the first contour is drawn in the host window" screenHasContours "$workDir/first.png"
+}
+
 # waitForExit EXPECTED_STATUS: waits until the program has ended and checks its status.
 waitForExit()
 {

@@ -6,26 +6,14 @@
 stateHelper=$2
 hostWindowHelper=$3
 case=$4
-hostPid=""
-trap 'cleanUp; [ -z "$hostPid" ] || kill "$hostPid" 2>/dev/null' EXIT
 
 serverSaver() { "$stateHelper" || fail "cannot query the server's screen saver"; }
 
 serverSaverOn() { [ "$(serverSaver | cut -d' ' -f1)" = on ]; }
 
-# Starts the program in a stand-in daemon's window and waits until it draws there.
-startSaverInHostWindow()
-{
-    "$hostWindowHelper" >"$workDir/id" &
-    hostPid=$!
-    waitFor "the host window appears" test -s "$workDir/id"
-    XSCREENSAVER_WINDOW=$(cat "$workDir/id") startSaver /s
-    waitFor "the first contour is drawn in the host window" screenHasContours "$workDir/first.png"
-}
-
 case $case in
 full-screen) startSaverOnScreen ;;
-host-window) startSaverInHostWindow ;;
+host-window) startSaverInHostWindow "$hostWindowHelper" ;;
 held-by-user) SDL_VIDEO_ALLOW_SCREENSAVER=0 startSaverOnScreen ;;
 *) fail "no such case: $case" ;;
 esac
