@@ -2,6 +2,7 @@
 
 #include <SDL_opengl.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "app/Display.h"
@@ -18,6 +19,7 @@ const Uint8 kEndingButtons =
     SDL_BUTTON(SDL_BUTTON_LEFT) | SDL_BUTTON(SDL_BUTTON_MIDDLE) | SDL_BUTTON(SDL_BUTTON_RIGHT);
 const float kSecondsPerMillisecond = 0.001f;
 const Uint32 kTravelSpanMilliseconds = 16; // one 60 Hz frame
+const int kPressesLookedAt = 128;          // more presses than come between two frames
 
 // SDL keeps one relative motion state for the process; this sums what it reports.
 PointerTravel travel;
@@ -55,6 +57,13 @@ bool nextEventEndsRun(RunOwner owner)
     return SDL_PollEvent(&event) != 0 && eventEndsRun(event, owner);
 }
 
+// Asked after the event is taken, which brings in what the window system sent since the last
+// frame: a tap between two frames ends the run at the next one.
+bool userPressWaits(RunOwner owner)
+{
+    return owner == RunOwner::User && endingPressWaits();
+}
+
 bool hostTookWindowAway(RunOwner owner)
 {
     return owner == RunOwner::HostDaemon && platform::hostWindowGone();
@@ -76,12 +85,28 @@ bool pointerEndsRun(int dx, int dy, Uint8 buttons)
     return dx > kMotionTolerance || dy > kMotionTolerance || (buttons & kEndingButtons) != 0;
 }
 
+bool buttonPressEndsRun(const SDL_Event& event)
+{
+    return event.type == SDL_MOUSEBUTTONDOWN && event.button.button >= SDL_BUTTON_LEFT &&
+           event.button.button <= SDL_BUTTON_RIGHT;
+}
+
+bool endingPressWaits()
+{
+    SDL_Event presses[kPressesLookedAt];
+    const int count =
+        SDL_PeepEvents(presses, kPressesLookedAt, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWNMASK);
+    return std::any_of(presses, presses + std::max(count, 0), buttonPressEndsRun);
+}
+
 bool eventEndsRun(const SDL_Event& event, RunOwner owner)
 {
     switch (event.type)
     {
     case SDL_KEYDOWN:
         return owner == RunOwner::User && event.key.keysym.sym == SDLK_ESCAPE;
+    case SDL_MOUSEBUTTONDOWN:
+        return owner == RunOwner::User && buttonPressEndsRun(event);
     case SDL_QUIT:
         return true;
     case SDL_VIDEORESIZE:
@@ -118,7 +143,7 @@ bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock
     // Input, before anything is drawn, so ending never costs more than this frame. The
     // pointer is read in every run, so that its relative motion never piles up.
     const bool touched = pointerWasTouched() && owner == RunOwner::User;
-    if (nextEventEndsRun(owner) || touched || hostTookWindowAway(owner))
+    if (nextEventEndsRun(owner) || touched || userPressWaits(owner) || hostTookWindowAway(owner))
         return false;
     followHostWindowSize(owner);
 

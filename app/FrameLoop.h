@@ -43,9 +43,19 @@ private:
     int sumY = 0;
 };
 
-// Escape (only when the user owns the run) and the quit request end the run; a resize
-// re-applies the projection; anything else is ignored.
+// Escape and a press of the left, middle or right button (only when the user owns the run), and
+// the quit request, end the run; a resize re-applies the projection; anything else is ignored.
 bool eventEndsRun(const SDL_Event& event, RunOwner owner = RunOwner::User);
+
+// A press of the left, middle or right button, held or already released: a touchpad's tap sends
+// its press and release together, so the held buttons may never show it. The wheel's steps
+// arrive as presses of buttons 4 and 5 and end nothing.
+bool buttonPressEndsRun(const SDL_Event& event);
+
+// After SDL has read the window system's input this frame: true when a press that ends the run
+// waits in SDL's queue behind other events. The queue is left as it was, still to be taken one
+// event a frame.
+bool endingPressWaits();
 
 // Seconds between frames from SDL's millisecond ticks. The previous tick starts at 0, so
 // the first frame's step is the whole time since SDL started.

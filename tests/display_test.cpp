@@ -61,6 +61,15 @@ protected:
         return event;
     }
 
+    static SDL_Event button(Uint8 type, Uint8 which)
+    {
+        SDL_Event event{};
+        event.type = type;
+        event.button.type = type;
+        event.button.button = which;
+        return event;
+    }
+
     static std::vector<GLint> viewport()
     {
         std::vector<GLint> box(4);
@@ -124,6 +133,25 @@ TEST_F(Display, TakesOneEventPerFrame)
     EXPECT_TRUE(runFrame(field, renderer, clock)); // the resize, and a frame drawn
     EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 640, 480}));
     EXPECT_FALSE(runFrame(field, renderer, clock)); // the Escape, one frame later
+}
+
+TEST_F(Display, ATapWaitingBehindAnotherEventEndsTheRunTheWheelDoesNot)
+{
+    FrameClock clock;
+    push(resize(640, 480));
+    push(button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELDOWN));
+    push(button(SDL_MOUSEBUTTONUP, SDL_BUTTON_WHEELDOWN));
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_TRUE(runFrame(field, renderer, clock));
+
+    push(resize(800, 600));
+    push(button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT));
+    push(button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT));
+    EXPECT_FALSE(runFrame(field, renderer, clock));
+    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 800, 600})); // taken before the tap
+    SDL_Event next{};
+    ASSERT_EQ(SDL_PollEvent(&next), 1);
+    EXPECT_EQ(next.type, SDL_MOUSEBUTTONDOWN); // the tap is still queued, in its place
 }
 
 TEST_F(Display, QuitRequestEndsAndOtherKeysDoNot)

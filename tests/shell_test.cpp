@@ -166,6 +166,27 @@ TEST(EventExit, EscapeAndQuitEndAnythingElseIsIgnored)
     EXPECT_FALSE(eventEndsRun(motion)); // motion counts only through the relative state
 }
 
+SDL_Event buttonEvent(Uint8 type, Uint8 button)
+{
+    SDL_Event event{};
+    event.type = type;
+    event.button.type = type;
+    event.button.button = button;
+    return event;
+}
+
+TEST(EventExit, APressOfLeftMiddleOrRightEndsAUsersRunNotTheWheelNorARelease)
+{
+    for (Uint8 button : {SDL_BUTTON_LEFT, SDL_BUTTON_MIDDLE, SDL_BUTTON_RIGHT})
+    {
+        EXPECT_TRUE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button)));
+        EXPECT_FALSE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONUP, button)));
+        EXPECT_FALSE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button), RunOwner::HostDaemon));
+    }
+    for (Uint8 wheel : {SDL_BUTTON_WHEELUP, SDL_BUTTON_WHEELDOWN})
+        EXPECT_FALSE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, wheel)));
+}
+
 TEST(FrameTime, FirstFrameCountsFromZeroAndLaterOnesFromThePrevious)
 {
     FrameClock clock;

@@ -4,8 +4,8 @@
 . "$(dirname "$0")/lib.sh"
 case=$2
 
-# A person's click holds the button for a moment; the program looks at the buttons once
-# per frame, so a press and release sent back to back could fall between two looks.
+# A person's click holds the button for a moment; a touchpad's tap sends the press and the
+# release back to back (tap), both often between two frames.
 click() { xdotool mousedown "$1" sleep 0.2 mouseup "$1"; }
 
 # A steady 200 pixels a second to the right, one pixel at a time: a hand's slow but deliberate
@@ -59,6 +59,7 @@ move-right-slowly) moveSlowlyRight && endsRun ;;
 left-click) click 1 && endsRun ;;
 middle-click) click 2 && endsRun ;;
 right-click) click 3 && endsRun ;;
+tap) xdotool click 1 && endsRun ;;
 wheel-step) xdotool click 4 && keepsRunning ;;
 escape) xdotool key Escape && endsRun ;;
 other-key) xdotool key a && keepsRunning ;;
