@@ -56,6 +56,7 @@ Display* desktop = nullptr;
 bool monitorsChanged = false;
 bool windowSpansDesktop = false; // SDL was asked for one window over the whole root
 bool keyboardHeld = false;
+Window holdWindow = None; // SDL's window, watched for what takes the hold away
 
 bool saysHostWindowIsGone(const XErrorEvent& error)
 {
@@ -190,6 +191,25 @@ void passOnKeyPress(XKeyEvent& press)
     SDL_PushEvent(&event);
 }
 
+// The server lets go of the hold once its window stops being viewable (hidden, even for a
+// moment), without a word to the holder. What gives it away: the window unmapped, or a focus
+// leaving it. Either way the hold is taken again from the next frame on; taking it again while
+// it still holds changes nothing.
+void noteHoldWindowEvent(const XEvent& event)
+{
+    if (event.type == UnmapNotify || event.type == FocusOut)
+        keyboardHeld = false;
+}
+
+// Watched before the first hold is asked for, so that no loss can slip in between.
+void watchHoldWindow(Window window)
+{
+    if (window == holdWindow)
+        return;
+    holdWindow = window;
+    XSelectInput(desktop, window, StructureNotifyMask | FocusChangeMask);
+}
+
 // Reads whatever has arrived, without waiting.
 void readDesktopEvents()
 {
@@ -199,6 +219,8 @@ void readDesktopEvents()
         XNextEvent(desktop, &event);
         if (event.type == KeyPress)
             passOnKeyPress(event.xkey);
+        else if (event.xany.window == holdWindow)
+            noteHoldWindowEvent(event);
         else if (event.type != KeyRelease)
             monitorsChanged = true;
         // Keeps the root's size as Xlib tells it (DisplayWidth, DisplayHeight) up to date.
@@ -429,8 +451,11 @@ bool holdKeyboard()
 {
     SDL_SysWMinfo info;
     if (!keyboardHeld && sdlWindow(info) && desktopConnection() != nullptr)
+    {
+        watchHoldWindow(info.info.x11.window);
         keyboardHeld = XGrabKeyboard(desktop, info.info.x11.window, False, GrabModeAsync,
                                      GrabModeAsync, CurrentTime) == GrabSuccess;
+    }
     if (desktop != nullptr)
         readDesktopEvents();
     return keyboardHeld;

@@ -3,10 +3,11 @@
 # monitors laid out as LAYOUT says, under WINDOW_MANAGER (started here) when one is named.
 # What a person must see: every monitor shows the whole picture, the same frame, stretched to
 # that monitor's own shape; whatever lies outside every monitor stays black.
-# CHECK exits: three runs, ended by motion over the last monitor, a click on the first, and
-#   Escape while another window has the focus (where the program holds the keyboard; with
-#   VORNELLE_HOLDS_KEYBOARD=no, Escape with its own window in front); each must end with
-#   status 0. The desktop is painted a colour first, so that a monitor left uncovered shows.
+# CHECK exits: four runs, ended by motion over the last monitor, a click on the first, and
+#   Escape while another window has the focus, also once the window was hidden and shown again
+#   (where the program holds the keyboard; with VORNELLE_HOLDS_KEYBOARD=no, three runs, the
+#   last ended by Escape with its own window in front); each must end with status 0. The
+#   desktop is painted a colour first, so that a monitor left uncovered shows.
 # CHECK changes: monitors removed, added and resized while a run goes on, and the root growing
 #   or shrinking with them: each change is followed.
 # Layouts: single leaves the server's one monitor; side-by-side and stacked set RandR monitors
@@ -196,8 +197,10 @@ popupHasFocus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(popupWindow)" ]
 # A window appears during the run and takes the focus, as a dialog or a chat window would.
 popUpAndTakeFocus()
 {
-    xev -name vornelle-test-popup >/dev/null 2>&1 &
-    helperPids+=($!)
+    if ! popupShown; then
+        xev -name vornelle-test-popup >/dev/null 2>&1 &
+        helperPids+=($!)
+    fi
     waitFor "the popup window is mapped" popupShown
     xdotool windowfocus "$(popupWindow)" 2>/dev/null
     waitFor "the popup window has the focus" popupHasFocus
@@ -230,6 +233,23 @@ checkExits()
     xdotool key Escape
     waitForExit 0
     echo "PASS: Escape ends the run while another window has the focus"
+
+    # The server lets go of a keyboard hold whose window is hidden, even for a moment.
+    startSaverOnScreen
+    local window
+    window=$(saverWindow)
+    xdotool windowunmap --sync "$window" && xdotool windowmap --sync "$window" ||
+        fail "could not hide the window and show it again"
+    popUpAndTakeFocus
+    # The hold comes back at the next frame; a key pressed before that still goes elsewhere, and
+    # a person presses it again.
+    for _ in 1 2 3 4 5; do
+        xdotool key Escape
+        sleep 0.5
+        saverRunning || break
+    done
+    waitForExit 0
+    echo "PASS: Escape ends the run, another window focused, after its window was hidden a moment"
 }
 
 # Xvfb's screen never grows beyond the size it started at: one started wider is narrowed before
