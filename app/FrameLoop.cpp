@@ -21,32 +21,24 @@ const float kSecondsPerMillisecond = 0.001f;
 const Uint32 kTravelSpanMilliseconds = 16; // one 60 Hz frame
 const int kPressesLookedAt = 128;          // more presses than come between two frames
 
+// How long a window is new, both ways (see PointerSighting): frames come at the window
+// system's pace, and time passes anyway where they come as fast as the GL goes.
+const int kNewWindowFrames = 30;
+const Uint32 kNewWindowMilliseconds = 500;
+
 // SDL keeps one relative motion state for the process; this sums what it reports.
 PointerTravel travel;
-bool pointerSighted = false;
-
-// SDL takes the pointer to be at the window's corner until it hears otherwise. Where the
-// window system first says where the pointer is as it enters the window, SDL reports that as a
-// motion from the corner to there: the pointer was found, not moved.
-bool firstSightingOfPointer(int dx, int dy)
-{
-    if (pointerSighted || (dx == 0 && dy == 0))
-        return false;
-    pointerSighted = true;
-    int x = 0;
-    int y = 0;
-    SDL_GetMouseState(&x, &y);
-    return dx == x && dy == y && platform::pointerFirstSeenAsMotion();
-}
+PointerSighting sighting;
 
 bool pointerWasTouched()
 {
     int dx = 0;
     int dy = 0;
     const Uint8 buttons = SDL_GetRelativeMouseState(&dx, &dy);
-    if (firstSightingOfPointer(dx, dy))
+    const Uint32 now = SDL_GetTicks();
+    if (sighting.findsPointer(dx, dy, now) && platform::pointerFirstSeenAsMotion())
         dx = dy = 0;
-    travel.add(dx, dy, SDL_GetTicks());
+    travel.add(dx, dy, now);
     return pointerEndsRun(travel.dx(), travel.dy(), buttons);
 }
 
@@ -115,6 +107,18 @@ bool eventEndsRun(const SDL_Event& event, RunOwner owner)
     default:
         return false;
     }
+}
+
+bool PointerSighting::findsPointer(int dx, int dy, Uint32 now)
+{
+    if (framesSeen == 0)
+        firstFrame = now;
+    if (framesSeen <= kNewWindowFrames)
+        ++framesSeen;
+    if (motionSeen || (dx == 0 && dy == 0))
+        return false;
+    motionSeen = true;
+    return framesSeen <= kNewWindowFrames || now - firstFrame <= kNewWindowMilliseconds;
 }
 
 void PointerTravel::add(int dx, int dy, Uint32 now)

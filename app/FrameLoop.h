@@ -43,6 +43,27 @@ private:
     int sumY = 0;
 };
 
+// Tells the window system's first word of where the pointer is from a hand's motion, where
+// SDL reports that word as a motion from the window's corner (see
+// platform::pointerFirstSeenAsMotion). The window system says it once, as it first shows the
+// window under a pointer at rest, in answer to the window's first frame: so it is the first
+// motion SDL reports, and it comes while the window is new, within its first 30 frames or its
+// first half second, whichever lasts longer. A first motion after that is a hand's. The
+// numbers cannot tell: with the pointer held to the window, SDL counts its place from the
+// corner, so the first motion always leads from the corner to where the pointer then is.
+class PointerSighting
+{
+public:
+    // Once per frame, with the motion SDL reported since the last frame in pixels and SDL's
+    // millisecond ticks: true when that motion is the pointer being found, not moved.
+    bool findsPointer(int dx, int dy, Uint32 now);
+
+private:
+    int framesSeen = 0;
+    Uint32 firstFrame = 0;
+    bool motionSeen = false;
+};
+
 // Escape and a press of the left, middle or right button (only when the user owns the run), and
 // the quit request, end the run; a resize re-applies the projection; anything else is ignored.
 bool eventEndsRun(const SDL_Event& event, RunOwner owner = RunOwner::User);

@@ -56,9 +56,9 @@ std::uint32_t millisecondTicks();
 bool videoDriverReachesScreen();
 
 // After SDL_SetVideoMode: true where the window system tells a window where the pointer is
-// only once the pointer is over it, so that SDL reports its first sight of the pointer as a
-// motion from the window's corner (Wayland). False where SDL knew where the pointer was and
-// reports only real motion.
+// only once the window is shown under it, so that SDL reports its first sight of the pointer
+// as a motion from the window's corner (Wayland), once, within the window's first frames.
+// False where SDL knew where the pointer was and reports only real motion.
 bool pointerFirstSeenAsMotion();
 
 // After SDL_Init, before SDL_SetVideoMode: ask for buffer swaps that wait for this many

@@ -494,7 +494,8 @@ bool videoDriverReachesScreen()
 }
 
 // A Wayland compositor tells a client nothing of the pointer until it enters one of its
-// surfaces; X tells SDL where it is from the start.
+// surfaces, which a compositor does when it first shows the surface under the pointer; X tells
+// SDL where it is from the start.
 bool pointerFirstSeenAsMotion()
 {
     char name[64] = "";

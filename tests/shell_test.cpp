@@ -141,6 +141,40 @@ TEST(PointerTravel, SumsWithSignOverSixteenMillisecondsAcrossTheTickCounterWrapp
     EXPECT_EQ(travel.dy(), 0);
 }
 
+// Whether a run whose frames come every frameMs from `start` takes a first motion in frame
+// motionFrame (counted from 1), after still frames, for the pointer being found.
+bool firstMotionIsSighting(int motionFrame, double frameMs, Uint32 start = 1000)
+{
+    PointerSighting sighting;
+    const auto frameTime = [&](int frame)
+    { return start + static_cast<Uint32>((frame - 1) * frameMs); };
+    for (int frame = 1; frame < motionFrame; ++frame)
+        EXPECT_FALSE(sighting.findsPointer(0, 0, frameTime(frame)));
+    return sighting.findsPointer(640, 360, frameTime(motionFrame));
+}
+
+TEST(PointerSighting, OnlyTheFirstMotionOfANewWindowIsThePointerFound)
+{
+    PointerSighting sighting;
+    EXPECT_FALSE(sighting.findsPointer(0, 0, 100));
+    EXPECT_TRUE(sighting.findsPointer(640, 360, 116));
+    EXPECT_FALSE(sighting.findsPointer(5, 5, 132)); // a hand right after it
+    EXPECT_FALSE(sighting.findsPointer(5, 5, 148));
+}
+
+TEST(PointerSighting, AWindowIsNewForThirtyFramesOrHalfASecondWhicheverLastsLonger)
+{
+    EXPECT_TRUE(firstMotionIsSighting(30, 1000.0 / 60));
+    EXPECT_FALSE(firstMotionIsSighting(33, 1000.0 / 60));
+    EXPECT_TRUE(firstMotionIsSighting(400, 1.0)); // frames as fast as the GL goes
+    EXPECT_FALSE(firstMotionIsSighting(600, 1.0));
+    EXPECT_TRUE(firstMotionIsSighting(30, 100.0)); // a slow window system: three seconds
+    EXPECT_FALSE(firstMotionIsSighting(32, 100.0));
+    // The tick counter wrapping while the window is new.
+    EXPECT_TRUE(firstMotionIsSighting(300, 1.0, 0xFFFFFF00u));
+    EXPECT_FALSE(firstMotionIsSighting(600, 1.0, 0xFFFFFF00u));
+}
+
 SDL_Event keyEvent(Uint8 type, SDLKey key)
 {
     SDL_Event event{};
