@@ -18,6 +18,9 @@ const Uint32 kHostWindowFlags = SDL_OPENGL | SDL_HWSURFACE;
 const int kSwapInterval = 1;
 const double kWorldHalfSize = 500.0;
 
+// The size of the GL's buffers at the last look; none before the first.
+platform::PixelSize drawableSeen{0, 0};
+
 void startVideo()
 {
     platform::preferDirectOpenGlOutput();
@@ -94,11 +97,14 @@ std::string unusableWindowMessage(unsigned long window, platform::HostWindowLook
 void setupDisplay()
 {
     platform::spanEveryMonitor();
+    platform::leaveFullScreenWindowUndecorated();
+    platform::drawAtOutputResolution();
     startVideoWithOpenGl();
     SDL_ShowCursor(SDL_DISABLE);
     const Uint32 flags = platform::spanWithPlainWindow() ? kSpanningWindowFlags : kVideoModeFlags;
     setVideoMode(platform::desktopMode(), flags);
     platform::raiseSpanningWindow();
+    followDrawableSize();
     platform::holdKeyboard();
 }
 
@@ -120,6 +126,15 @@ void resizeDisplayInWindow(const platform::DesktopMode& mode)
     // daemon's window passes through, and after a storm of them Mesa's software GL reads
     // memory it has already freed when the process closes its display at exit.
     reshape(mode.width, mode.height);
+}
+
+void followDrawableSize()
+{
+    const platform::PixelSize drawable = platform::drawableSize();
+    if (drawable.width == drawableSeen.width && drawable.height == drawableSeen.height)
+        return;
+    drawableSeen = drawable;
+    reshape(drawable.width, drawable.height);
 }
 
 void reshape(int width, int height)

@@ -4,8 +4,9 @@
 #include "platform/Platform.h"
 
 // Starts SDL's video, opens a full-screen double-buffered OpenGL mode at the desktop's own
-// size and depth, over every monitor, with the caption "Vornelle" and no cursor, applies
-// reshape() and takes hold of the keyboard where it can.
+// size and depth, over every monitor, with the caption "Vornelle", no cursor and no
+// decorations, in buffers at the output's own resolution where outputs are scaled, applies
+// reshape() to those buffers and takes hold of the keyboard where it can.
 // Throws SDLError on failure, leaving in place whatever it had already done; once SDL has
 // started, its shutdown is registered with atexit.
 void setupDisplay();
@@ -20,6 +21,12 @@ void setupDisplayInWindow(unsigned long hostWindow);
 // projection follow it. SDL's video surface keeps the size it was opened at; nothing draws
 // into it.
 void resizeDisplayInWindow(const platform::DesktopMode& mode);
+
+// After setupDisplay, before each frame: when the buffers the GL draws into have taken a new
+// size in pixels since the last look (on a scaled output, the output's own resolution, which
+// may become known only once the window is shown there), reshape() follows them. Asks the
+// window system nothing.
+void followDrawableSize();
 
 // Maps the world square -500..500 (both axes, depth -1..1) onto a width x height pixel
 // viewport, stretched to its shape.

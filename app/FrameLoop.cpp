@@ -150,6 +150,8 @@ bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock
     if (nextEventEndsRun(owner) || touched || userPressWaits(owner) || hostTookWindowAway(owner))
         return false;
     followHostWindowSize(owner);
+    if (owner == RunOwner::User)
+        followDrawableSize();
 
     // The window may not have been viewable yet, or another program held the keyboard.
     if (owner == RunOwner::User)

@@ -48,6 +48,33 @@ void preferDirectOpenGlOutput();
 // it is.
 void letDisplaysSleep();
 
+// Before SDL_Init, for a full-screen run: keeps SDL from drawing window decorations with a
+// library of its own where the window system leaves decorations to the program (Wayland
+// compositors without server-side decorations). A full-screen window shows none, and that
+// library writes to standard error when it finds nothing to draw them with, into a daemon's
+// log on every run. A setting the user made in the environment is left as it is.
+void leaveFullScreenWindowUndecorated();
+
+// Before SDL_Init, for a full-screen run: where the window system scales a window's buffers up
+// to an output's scale unless the program draws them at the output's own resolution
+// (Wayland), asks for buffers at that resolution; drawableSize() then says how large they are.
+// Elsewhere it asks for nothing. A setting the user made in the environment is left as it is.
+void drawAtOutputResolution();
+
+// A size in pixels.
+struct PixelSize
+{
+    int width;
+    int height;
+};
+
+// After SDL_SetVideoMode: the size in pixels of the buffers the GL draws into, which the
+// viewport must cover. Where drawAtOutputResolution() took effect it is the video surface's
+// size times the output's scale, and it may change during the run (the scale is known only
+// once the window is shown on its output); elsewhere (X11, Windows) it is the video surface's
+// size. Cheap enough for every frame.
+PixelSize drawableSize();
+
 // Milliseconds on a clock that differs from run to run, truncated to 32 bits: the seed.
 std::uint32_t millisecondTicks();
 

@@ -168,6 +168,20 @@ void letDisplaysSleep()
     setUnlessUserSet(kAllowScreenSaverVariable, "1");
 }
 
+// Classic SDL's Win32 driver draws no decorations on a full-screen window.
+void leaveFullScreenWindowUndecorated() {}
+
+// Classic SDL's Win32 driver opens the mode at the desktop's own size in pixels.
+void drawAtOutputResolution() {}
+
+PixelSize drawableSize()
+{
+    const SDL_Surface* screen = SDL_GetVideoSurface();
+    if (screen == nullptr)
+        return PixelSize{0, 0};
+    return PixelSize{screen->w, screen->h};
+}
+
 std::uint32_t millisecondTicks()
 {
     return GetTickCount();
