@@ -7,7 +7,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -27,20 +26,6 @@ const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 
 // The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
-
-// SDL2's Wayland driver decorates windows with libdecor where the compositor does not.
-const char* const kDecorationLibraryVariable = "SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR";
-
-// The SDL 1.2 API on SDL2 asks for buffers at the output's resolution only when this is 1.
-const char* const kOutputResolutionVariable = "SDL12COMPAT_HIGHDPI";
-
-// Where the SDL 1.2 API on SDL2 is the implementation, it hands out the SDL2 window behind the
-// video surface, and SDL2, which it loaded, tells how large that window's GL buffers are.
-const char* const kCompatWindowFunction = "SDL12COMPAT_GetWindow";
-const char* const kSdl2Library = "libSDL2-2.0.so.0";
-const char* const kDrawableSizeFunction = "SDL_GL_GetDrawableSize";
-using CompatWindowFunction = void* (*)();
-using DrawableSizeFunction = void (*)(void* window, int* width, int* height);
 
 // Unless set to 1, SDL suspends the X server's screen saver (and with it DPMS) and asks the
 // desktop's session bus to inhibit idleness for as long as it runs.
@@ -356,53 +341,6 @@ platform::PixelRect wholeVideoSurface()
                                surface != nullptr ? surface->h : 0};
 }
 
-bool inWaylandSession()
-{
-    const char* display = std::getenv("WAYLAND_DISPLAY");
-    return display != nullptr && display[0] != '\0';
-}
-
-bool drawingThroughWayland()
-{
-    char name[64] = "";
-    return SDL_VideoDriverName(name, sizeof name) != nullptr && std::strcmp(name, "wayland") == 0;
-}
-
-// Unless told not to, the SDL 1.2 API on SDL2 has the program draw into a buffer of the video
-// surface's size, and scales that to the window itself.
-bool openGlScaledBySdl()
-{
-    const char* scaling = std::getenv(kOpenGlScalingVariable);
-    return scaling != nullptr && std::strcmp(scaling, "0") != 0;
-}
-
-// Null under classic SDL 1.2.
-struct Sdl2Drawable
-{
-    CompatWindowFunction window = nullptr;
-    DrawableSizeFunction size = nullptr;
-};
-
-// Looked up once. SDL2 is only looked for where it is loaded already; the handle is never
-// closed, as the library stays loaded for the whole run anyway.
-const Sdl2Drawable& sdl2Drawable()
-{
-    static const Sdl2Drawable drawable = []
-    {
-        Sdl2Drawable found;
-        void* compatWindow = dlsym(RTLD_DEFAULT, kCompatWindowFunction);
-        void* sdl2 = dlopen(kSdl2Library, RTLD_LAZY | RTLD_NOLOAD);
-        void* drawableSize = sdl2 != nullptr ? dlsym(sdl2, kDrawableSizeFunction) : nullptr;
-        if (compatWindow != nullptr && drawableSize != nullptr)
-        {
-            found.window = reinterpret_cast<CompatWindowFunction>(compatWindow);
-            found.size = reinterpret_cast<DrawableSizeFunction>(drawableSize);
-        }
-        return found;
-    }();
-    return drawable;
-}
-
 } // namespace
 
 namespace platform
@@ -523,32 +461,6 @@ bool holdKeyboard()
     return keyboardHeld;
 }
 
-void leaveFullScreenWindowUndecorated()
-{
-    setUnlessUserSet(kDecorationLibraryVariable, "0");
-}
-
-void drawAtOutputResolution()
-{
-    if (inWaylandSession())
-        setUnlessUserSet(kOutputResolutionVariable, "1");
-}
-
-PixelSize drawableSize()
-{
-    const PixelRect surface = wholeVideoSurface();
-    const PixelSize ofSurface{surface.width, surface.height};
-    const Sdl2Drawable& sdl2 = sdl2Drawable();
-    if (!drawingThroughWayland() || sdl2.window == nullptr || openGlScaledBySdl())
-        return ofSurface;
-    void* window = sdl2.window();
-    if (window == nullptr)
-        return ofSurface;
-    PixelSize size{0, 0};
-    sdl2.size(window, &size.width, &size.height);
-    return size.width > 0 && size.height > 0 ? size : ofSurface;
-}
-
 std::uint32_t millisecondTicks()
 {
     timespec now{};
@@ -579,14 +491,6 @@ bool videoDriverReachesScreen()
         if (std::strcmp(name, invisible) == 0)
             return false;
     return true;
-}
-
-// A Wayland compositor tells a client nothing of the pointer until it enters one of its
-// surfaces, which a compositor does when it first shows the surface under the pointer; X tells
-// SDL where it is from the start.
-bool pointerFirstSeenAsMotion()
-{
-    return drawingThroughWayland();
 }
 
 // GLX's extension string never names swap control the way WGL's does, and calling a GLX

@@ -1,8 +1,12 @@
 // Wayland sessions on Linux: SDL's own Wayland driver rather than the X server a session may
 // also offer (Xwayland), and one run per output, since a Wayland full-screen window covers
-// one output only and the compositor places it there, not the program.
+// one output only and the compositor places it there, not the program; each run at its
+// output's own resolution, without decorations, and finding the pointer only once it is over
+// the window.
 #include "platform/Platform.h"
 
+#include <SDL.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -30,6 +34,23 @@ const char* const kNativeDrivers = "wayland,x11";
 // the order the compositor announces its outputs.
 const char* const kFullScreenDisplayVariable = "SDL_VIDEO_FULLSCREEN_DISPLAY";
 const char* const kFullScreenHeadVariable = "SDL_VIDEO_FULLSCREEN_HEAD";
+
+// SDL2's Wayland driver decorates windows with libdecor where the compositor does not.
+const char* const kDecorationLibraryVariable = "SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR";
+
+// The SDL 1.2 API on SDL2 asks for buffers at the output's resolution only when this is 1.
+const char* const kOutputResolutionVariable = "SDL12COMPAT_HIGHDPI";
+
+// The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
+const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
+
+// Where the SDL 1.2 API on SDL2 is the implementation, it hands out the SDL2 window behind the
+// video surface, and SDL2, which it loaded, tells how large that window's GL buffers are.
+const char* const kCompatWindowFunction = "SDL12COMPAT_GetWindow";
+const char* const kSdl2Library = "libSDL2-2.0.so.0";
+const char* const kDrawableSizeFunction = "SDL_GL_GetDrawableSize";
+using CompatWindowFunction = void* (*)();
+using DrawableSizeFunction = void (*)(void* window, int* width, int* height);
 
 const int kSetupFailureStatus = 255;  // what main's -1 becomes
 const int kSignalledStatusBase = 128; // a run killed by signal N ends the program with 128 + N
@@ -367,6 +388,48 @@ private:
     }
 };
 
+// Once SDL has started: whether it took its Wayland driver.
+bool drawingThroughWayland()
+{
+    char name[64] = "";
+    return SDL_VideoDriverName(name, sizeof name) != nullptr && std::strcmp(name, "wayland") == 0;
+}
+
+// Unless told not to, the SDL 1.2 API on SDL2 has the program draw into a buffer of the video
+// surface's size, and scales that to the window itself.
+bool openGlScaledBySdl()
+{
+    const char* scaling = std::getenv(kOpenGlScalingVariable);
+    return scaling != nullptr && std::strcmp(scaling, "0") != 0;
+}
+
+// Null under classic SDL 1.2.
+struct Sdl2Drawable
+{
+    CompatWindowFunction window = nullptr;
+    DrawableSizeFunction size = nullptr;
+};
+
+// Looked up once. SDL2 is only looked for where it is loaded already; the handle is never
+// closed, as the library stays loaded for the whole run anyway.
+const Sdl2Drawable& sdl2Drawable()
+{
+    static const Sdl2Drawable drawable = []
+    {
+        Sdl2Drawable found;
+        void* compatWindow = dlsym(RTLD_DEFAULT, kCompatWindowFunction);
+        void* sdl2 = dlopen(kSdl2Library, RTLD_LAZY | RTLD_NOLOAD);
+        void* drawableSize = sdl2 != nullptr ? dlsym(sdl2, kDrawableSizeFunction) : nullptr;
+        if (compatWindow != nullptr && drawableSize != nullptr)
+        {
+            found.window = reinterpret_cast<CompatWindowFunction>(compatWindow);
+            found.size = reinterpret_cast<DrawableSizeFunction>(drawableSize);
+        }
+        return found;
+    }();
+    return drawable;
+}
+
 } // namespace
 
 namespace platform
@@ -402,6 +465,44 @@ bool superviseRunPerOutput(int& status)
     status = Supervision(runs).superviseUntilAllEnd(signals.whileWaiting);
     restoreSignals(signals);
     return true;
+}
+
+// SDL reads these settings from the environment; the user's own word wins.
+void leaveFullScreenWindowUndecorated()
+{
+    const int keepUserValue = 0;
+    setenv(kDecorationLibraryVariable, "0", keepUserValue);
+}
+
+void drawAtOutputResolution()
+{
+    const int keepUserValue = 0;
+    if (isSet("WAYLAND_DISPLAY"))
+        setenv(kOutputResolutionVariable, "1", keepUserValue);
+}
+
+PixelSize drawableSize()
+{
+    const SDL_Surface* surface = SDL_GetVideoSurface();
+    const PixelSize ofSurface{surface != nullptr ? surface->w : 0,
+                              surface != nullptr ? surface->h : 0};
+    const Sdl2Drawable& sdl2 = sdl2Drawable();
+    if (!drawingThroughWayland() || sdl2.window == nullptr || openGlScaledBySdl())
+        return ofSurface;
+    void* window = sdl2.window();
+    if (window == nullptr)
+        return ofSurface;
+    PixelSize size{0, 0};
+    sdl2.size(window, &size.width, &size.height);
+    return size.width > 0 && size.height > 0 ? size : ofSurface;
+}
+
+// A Wayland compositor tells a client nothing of the pointer until it enters one of its
+// surfaces, which a compositor does when it first shows the surface under the pointer; X tells
+// SDL where it is from the start.
+bool pointerFirstSeenAsMotion()
+{
+    return drawingThroughWayland();
 }
 
 } // namespace platform
