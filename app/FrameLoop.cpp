@@ -23,7 +23,7 @@ const int kPressesLookedAt = 128;          // more presses than come between two
 
 // How long a window is new, both ways (see PointerSighting): frames come at the window
 // system's pace, and time passes anyway where they come as fast as the GL goes.
-const int kNewWindowFrames = 30;
+const int kNewWindowFrames = 20;
 const Uint32 kNewWindowMilliseconds = 500;
 
 // SDL keeps one relative motion state for the process; this sums what it reports.

@@ -46,11 +46,13 @@ private:
 // Tells the window system's first word of where the pointer is from a hand's motion, where
 // SDL reports that word as a motion from the window's corner (see
 // platform::pointerFirstSeenAsMotion). The window system says it once, as it first shows the
-// window under a pointer at rest, in answer to the window's first frame: so it is the first
-// motion SDL reports, and it comes while the window is new, within its first 30 frames or its
-// first half second, whichever lasts longer. A first motion after that is a hand's. The
-// numbers cannot tell: with the pointer held to the window, SDL counts its place from the
-// corner, so the first motion always leads from the corner to where the pointer then is.
+// window under a pointer at rest, in answer to the window's first frame and before it lets
+// the second be shown: so it is the first motion SDL reports, and it comes while the window
+// is new, within its first 20 frames (on sway it came within 9, with two runs starting at once)
+// or its first half second where frames come faster, whichever lasts longer. A first motion after
+// that is a hand's. The numbers cannot tell: with the pointer held to the window, SDL counts
+// its place from the corner, so the first motion always leads from the corner to where the
+// pointer then is.
 class PointerSighting
 {
 public:

@@ -162,14 +162,14 @@ TEST(PointerSighting, OnlyTheFirstMotionOfANewWindowIsThePointerFound)
     EXPECT_FALSE(sighting.findsPointer(5, 5, 148));
 }
 
-TEST(PointerSighting, AWindowIsNewForThirtyFramesOrHalfASecondWhicheverLastsLonger)
+TEST(PointerSighting, AWindowIsNewForTwentyFramesOrHalfASecondWhicheverLastsLonger)
 {
     EXPECT_TRUE(firstMotionIsSighting(30, 1000.0 / 60));
     EXPECT_FALSE(firstMotionIsSighting(33, 1000.0 / 60));
     EXPECT_TRUE(firstMotionIsSighting(400, 1.0)); // frames as fast as the GL goes
     EXPECT_FALSE(firstMotionIsSighting(600, 1.0));
-    EXPECT_TRUE(firstMotionIsSighting(30, 100.0)); // a slow window system: three seconds
-    EXPECT_FALSE(firstMotionIsSighting(32, 100.0));
+    EXPECT_TRUE(firstMotionIsSighting(20, 100.0)); // slow frames: two seconds
+    EXPECT_FALSE(firstMotionIsSighting(22, 100.0));
     // The tick counter wrapping while the window is new.
     EXPECT_TRUE(firstMotionIsSighting(300, 1.0, 0xFFFFFF00u));
     EXPECT_FALSE(firstMotionIsSighting(600, 1.0, 0xFFFFFF00u));
