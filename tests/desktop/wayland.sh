@@ -1,21 +1,25 @@
 #!/bin/bash
-# sway.sh VORNELLE: Vornelle on Wayland under sway with two outputs of different sizes, in a
-# session whose clients also have an X server (sway's Xwayland, named by DISPLAY): it runs as
-# one native full-screen window per output, at each output's size, each drawing; it keeps
-# running where the pointer rests; pointer motion right or down over either output, a click,
-# Escape, SIGTERM to the program or to one run and SIGHUP to the program each end every run
-# with status 0 and nothing on stderr; killed, its runs end too; a run that cannot set up its
-# display ends them all with one report and status 255; "swayidle -w timeout SECONDS
-# 'vornelle /s'" starts runs on both outputs once the seat is idle; with one output there is
-# one process, as on X11.
-# sway draws each output into a window on the private X server named by DISPLAY, which stands
-# in for monitors, a mouse and a keyboard (xdotool drives them); the X server must be
-# 1824x768 or larger. sway refuses to run as root, so as root the session runs as the user
-# nobody. Exits 77 (skipped) when sway, swayidle, grim, Xwayland or jq is missing. With
-# RECIPE_SHOTS set to a directory, leaves each output's screenshot there.
+# wayland.sh COMPOSITOR VORNELLE: Vornelle on Wayland under COMPOSITOR, sway or weston, with
+# two outputs, in a session whose clients also have an X server (the compositor's Xwayland,
+# named by DISPLAY): it runs as one native full-screen window per output, at each output's
+# size, each drawing; it keeps running where the pointer rests; the first pointer motion right
+# or down over either output, a click, Escape, SIGTERM to the program or to one run and SIGHUP
+# to the program each end every run with status 0 and nothing on stderr; killed, its runs end
+# too; a run that cannot set up its display ends them all with one report and status 255;
+# with one output there is one process, as on X11.
+# sway's outputs are 1024x768 and 800x600, and "swayidle -w timeout SECONDS 'vornelle /s'"
+# starts runs on both once the seat is idle. weston's are 1024x768 both, the second at scale
+# 2: it shows the picture over the whole output at its own resolution, its lines as thin in
+# its pixels as the first output's in its own.
+# The compositor draws each output into a window on the private X server named by DISPLAY,
+# which stands in for monitors, a mouse and a keyboard (xdotool drives them); the X server
+# must be 1824x768 or larger for sway, 3072x1536 for weston. Compositors refuse to run as
+# root, so as root the session runs as the user nobody. Exits 77 (skipped) when the
+# compositor or a tool the test needs is missing. With RECIPE_SHOTS set to a directory, leaves
+# each output's screenshot there.
 set -u
-binary=$1
-compositor=sway
+compositor=$1
+binary=$2
 work=$(mktemp -d)
 chmod 755 "$work"
 compositorPid=""
@@ -28,7 +32,12 @@ fail() {
     exit 1
 }
 
-for tool in sway swayidle swaymsg grim Xwayland jq; do
+case $compositor in
+sway) tools="sway swayidle swaymsg grim Xwayland jq" ;;
+weston) tools="weston weston-debug Xwayland xwd convert" ;;
+*) echo "usage: wayland.sh sway|weston VORNELLE" >&2; exit 2 ;;
+esac
+for tool in $tools; do
     command -v "$tool" >/dev/null || { echo "SKIP: $compositor: $tool is not installed"; exit 77; }
 done
 
@@ -111,20 +120,139 @@ sway_views() {
 
 sway_shoot() { (inSession grim -o "$1" "$2") 2>/dev/null; }
 
+# The size of sway's second output's window on the X server.
+sway_secondOutputWindow() { echo 800x600; }
+
+# weston_start COUNT: COUNT outputs (1 or 2) of 1024x768, the second at scale 2 (so 2048x1536
+# pixels), each a window on the X server, drawn in software; Xwayland for X clients.
+weston_start() {
+    printf '%s\n' '[core]' 'idle-time=0' '[shell]' 'background-color=0xff000000' \
+        'panel-position=none' 'locking=false' '[output]' 'name=screen1' 'scale=2' \
+        >"$work/weston.ini"
+    chmod 644 "$work/weston.ini"
+    # --debug lets weston-debug print the scene graph, the only place weston lists its views.
+    (inSession DISPLAY="$DISPLAY" weston --backend=x11-backend.so --output-count="$1" \
+        --width=1024 --height=768 --use-pixman --xwayland --debug --socket=vornelle-test \
+        --config="$work/weston.ini") >"$work/compositor.log" 2>&1 &
+    compositorPid=$!
+    socket=vornelle-test
+    within 300 weston_ready || fail "weston did not start: $(tail -n 5 "$work/compositor.log")"
+}
+
+weston_ready() { [ "$(weston_outputs | wc -l)" -gt 0 ]; }
+
+weston_scene() { (inSession timeout 20 weston-debug scene-graph) 2>/dev/null; }
+
+# The X server weston starts for its clients; it names it in its log.
+weston_xwayland() {
+    sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/compositor.log" | head -n1 |
+        grep .
+}
+
+# Outputs in logical pixels, as the scene graph gives them: "Output 0 (screen0):", then
+# "position: (X1, Y1) -> (X2, Y2)".
+weston_outputs() {
+    weston_scene | awk '/^Output / { name = $3; gsub(/[():]/, "", name) }
+        /^\tposition:/ && name != "" {
+            gsub(/[(),]/, " "); printf "%s %dx%d\n", name, $5 - $2, $6 - $3; name = "" }'
+}
+
+# Views of Vornelle's windows (role xdg_toplevel, title Vornelle, app_id vornelle); full screen
+# where they stand in the desktop shell's layer for full-screen windows (position 0xb0000000).
+weston_views() {
+    weston_scene | awk '
+        /^Layer / { fullScreen = $0 ~ /pos 0xb0000000\)/ ? 1 : 0 }
+        /^\tView / {
+            view = $0 ~ /role xdg_toplevel, PID [0-9]+,.* top-level window .Vornelle. of vornelle,/
+            if (view) { pid = $0; sub(/.*PID /, "", pid); sub(/,.*/, "", pid) } }
+        view && /^\t\tposition:/ {
+            line = $0; gsub(/[(),]/, " ", line); split(line, p, " ")
+            size = (p[5] - p[2]) "x" (p[6] - p[3]) }
+        view && /^\t\toutputs:/ {
+            output = $0; sub(/^[^(]*\(/, "", output); sub(/\).*/, "", output)
+            print output, "native", fullScreen, size, pid; view = 0 }'
+}
+
+# weston_shoot OUTPUT FILE: what the output's window on the X server shows.
+weston_shoot() {
+    local geometry
+    geometry=$(xwininfo -name "Weston Compositor - $1" | awk '/Absolute upper-left X/ { x = $NF }
+        /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF }
+        END { printf "%dx%d+%d+%d", w, h, x, y }')
+    xwd -root -silent | convert xwd:- -crop "$geometry" +repage "$2"
+}
+
+# The size of weston's second output's window on the X server: twice the first's, in pixels.
+weston_secondOutputWindow() { echo 2048x1536; }
+
+# lineWidth PICTURE: the contours' mean width in pixels: lit pixels over those of their
+# skeleton.
+lineWidth() {
+    local lit skeleton
+    lit=$(convert "$1" -colorspace Gray -threshold 8% -format '%[fx:mean*w*h]' info:)
+    skeleton=$(convert "$1" -colorspace Gray -threshold 8% -morphology Thinning:-1 Skeleton \
+        -format '%[fx:mean*w*h]' info:)
+    awk -v lit="$lit" -v skeleton="$skeleton" \
+        'BEGIN { if (skeleton < 100) exit 1; printf "%.2f\n", lit / skeleton }'
+}
+
+# Drawn at the scaled output's own resolution, lines are as wide in its pixels as on the other
+# output; scaled up by the compositor, they would be about twice as wide, and blurred.
+weston_linesAsThinOnBothOutputs() {
+    weston_shoot screen0 "$work/home/screen0.png" && weston_shoot screen1 "$work/home/screen1.png" &&
+        width0=$(lineWidth "$work/home/screen0.png") &&
+        width1=$(lineWidth "$work/home/screen1.png") &&
+        awk -v a="$width0" -v b="$width1" 'BEGIN { exit !(b < 1.5 * a && a < 1.5 * b) }'
+}
+
+# Quarters of the scaled output seen with contours so far: in time all four, where the
+# picture covers the whole output, not the quarter its size in logical pixels would cover.
+quartersDrawn=(0 0 0 0)
+weston_everyQuarterDrawn() {
+    weston_shoot screen1 "$work/home/screen1.png" || return 1
+    local quarter=0 corner share
+    for corner in +0+0 +1024+0 +0+768 +1024+768; do
+        share=$(convert "$work/home/screen1.png" -crop "1024x768$corner" +repage \
+            -fill white +opaque black -colorspace Gray -format '%[fx:mean]' info:)
+        awk -v lit="$share" 'BEGIN { exit !(lit > 0.0005) }' && quartersDrawn[quarter]=1
+        quarter=$((quarter + 1))
+    done
+    [ "${quartersDrawn[*]}" = "1 1 1 1" ]
+}
+
+# The scaled output at its own resolution: the whole output drawn, lines as thin as elsewhere.
+weston_drawsAtOutputResolution() {
+    # Each look takes a second or more: these wait a minute at most.
+    within 40 weston_everyQuarterDrawn ||
+        fail "the scaled output showed contours in quarters ${quartersDrawn[*]} only"
+    within 10 weston_linesAsThinOnBothOutputs ||
+        fail "lines ${width0:-?} px wide on the first output, ${width1:-?} px on the scaled one"
+    echo "$compositor: the scaled output drawn whole; lines $width0 px wide on the first" \
+        "output, $width1 px on the scaled one"
+}
+
 
 # --- The same checks for any compositor.
 
-# The compositor's windows on the X server open at 0,0 and carry no name: the second output's,
-# the only one of 800x600, goes beside the first.
+# The compositor's windows on the X server open at 0,0: the second output's, the only one of
+# its size, goes beside the first.
 placeSecondOutput() {
-    local window
+    local size window
+    size=$("${compositor}_secondOutputWindow")
     for window in $(xdotool search --onlyvisible --name ''); do
-        if xwininfo -id "$window" | grep -qzE 'Width: 800.*Height: 600'; then
+        if xwininfo -id "$window" | grep -qzE "Width: ${size%x*}.*Height: ${size#*x}"; then
             xdotool windowmove "$window" 1024 0
             return 0
         fi
     done
     return 1
+}
+
+# The middle of the second output on the X server.
+secondOutputMiddle() {
+    local size
+    size=$("${compositor}_secondOutputWindow")
+    echo $((1024 + ${size%x*} / 2)) $((${size#*x} / 2))
 }
 
 stopCompositor() {
@@ -170,7 +298,10 @@ startSaver() {
     saverPid=$!
     within 600 viewOnEveryOutput || fail "no full-screen view on every output: $(views)"
     runPids=$(views | awk '{ print $5 }')
-    sleep 1
+    # Motion within a new window's first frames may be taken for the pointer's first sighting;
+    # a person's hand comes back later. Frames drawn at an output's own resolution in software
+    # may come slowly.
+    sleep 4
     viewOnEveryOutput || fail "a run ended by itself as it began"
 }
 
@@ -193,7 +324,7 @@ endsRun() {
 "${compositor}_start" 2
 outputCount=$(outputs | wc -l)
 [ "$outputCount" -ge 2 ] || fail "expected two outputs: $(outputs)"
-within 100 placeSecondOutput || fail "no 800x600 window on the X server for the second output"
+within 100 placeSecondOutput || fail "no window on the X server for the second output"
 
 # Clients get an X server too, and its being there must not lead the program away from Wayland.
 xwayland=$("${compositor}_xwayland") || fail "no Xwayland display"
@@ -207,9 +338,11 @@ for output in $(outputs | awk '{ print $1 }'); do
     [ -n "${RECIPE_SHOTS:-}" ] && cp "$work/home/$output.png" "$RECIPE_SHOTS/$compositor-$output.png"
     echo "$compositor: $output: full screen, native, contours drawn (lit $share)"
 done
+[ "$compositor" = weston ] && weston_drawsAtOutputResolution
 xdotool mousemove_relative 5 5
 endsRun "pointer motion over the first output"
-startSaver 1424 300
+# shellcheck disable=SC2046 # X and Y
+startSaver $(secondOutputMiddle)
 xdotool mousemove_relative 5 5
 endsRun "pointer motion over the second output"
 startSaver 512 384
@@ -273,11 +406,14 @@ runIdle() {
 }
 
 # The recipe, with 2 idle seconds standing in for 300; then without -w, which would hold
-# swayidle's later timeouts (switching outputs off, say) until the run ends.
-xdotool mousemove 512 384
-runIdle -w timeout 2 'vornelle /s'
-# shellcheck disable=SC2016 # expanded by the shell swayidle starts
-runIdle timeout 2 'vornelle /s' timeout 4 'touch "$HOME/idle-later"'
+# swayidle's later timeouts (switching outputs off, say) until the run ends. swayidle needs
+# sway's idle protocol.
+if [ "$compositor" = sway ]; then
+    xdotool mousemove 512 384
+    runIdle -w timeout 2 'vornelle /s'
+    # shellcheck disable=SC2016 # expanded by the shell swayidle starts
+    runIdle timeout 2 'vornelle /s' timeout 4 'touch "$HOME/idle-later"'
+fi
 
 # With one output there is one process, as on X11.
 stopCompositor
