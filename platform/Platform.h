@@ -19,12 +19,12 @@ namespace platform
 void ensureStandardStreamsOpen();
 
 // Before a run sets up its display: once any connection the process holds to the window
-// system (SDL's, the GL's or one of the platform's own) is found broken, because the server
-// ended or another client closed it, the process ends at once with status 1 and a one-line
-// report on standard error. Nothing is torn down on the way out: every teardown would talk to
-// the lost server, and some wait for its answer for ever. Writing to the lost server never
-// kills the process before that. Does nothing where no such connection can be lost under a
-// running program.
+// system (SDL's, the GL's or one of the platform's own) is found broken, because the server or
+// compositor ended or another client closed it, the process ends at once with status 1 and a
+// one-line report on standard error. Nothing is torn down on the way out: every teardown would talk
+// to the lost server, and some wait for its answer for ever. Writing to the lost server never kills
+// the process before that. Does nothing where no such connection can be lost under a running
+// program.
 void endProcessWhenDisplayLost();
 
 // Pixels and bits per pixel of the desktop as it is now.
@@ -144,7 +144,8 @@ void preferNativeVideoDriver();
 // only watches the runs: when one ends (or this process is asked to end by SIGTERM, SIGINT or
 // SIGHUP) it ends the others, and once all have ended returns true with the status of the
 // first to end (0 to 255; 128 + N for one killed by signal N). Each run's standard error is
-// passed on when the run ends, but a set-up failure is reported once only. Should this
+// passed on when the run ends, but a set-up failure is reported once only, and so is a report
+// that repeats the first run's word for word (each run finds the compositor gone). Should this
 // process be killed, the runs end too.
 bool superviseRunPerOutput(int& status);
 

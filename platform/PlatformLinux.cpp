@@ -346,6 +346,9 @@ platform::PixelRect wholeVideoSurface()
 namespace platform
 {
 
+// In PlatformWayland.cpp: the same for a Wayland compositor, where SDL is to draw on one.
+void endProcessWhenCompositorLost();
+
 void ensureStandardStreamsOpen()
 {
     for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream)
@@ -365,6 +368,7 @@ void endProcessWhenDisplayLost()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGPIPE, &action, nullptr);
+    endProcessWhenCompositorLost();
 }
 
 void spanEveryMonitor()

@@ -16,12 +16,14 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -110,6 +112,57 @@ int countOutputs()
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return outputs;
+}
+
+// The compositor, watched through a connection of our own that asks it for nothing, so that
+// nothing comes on it but its end. SDL takes the loss of its own connection for a request to
+// quit, and the run would end with status 0 as if the user had come back.
+wl_display* compositor = nullptr;
+std::atomic_flag lossReported = ATOMIC_FLAG_INIT;
+
+// Ends the process without a word to the compositor: it is gone, and so is anything SDL could
+// tear down there. Said once, whether the watch or the exit check gets here first.
+[[noreturn]] void endOnLostCompositor()
+{
+    if (!lossReported.test_and_set())
+        std::fputs("vornelle: lost the connection to the Wayland compositor\n", stderr);
+    std::_Exit(1);
+}
+
+// On a thread of its own, for the rest of the run: dispatching fails only once the connection
+// is broken.
+void watchCompositor()
+{
+    while (wl_display_dispatch(compositor) >= 0)
+    {
+    }
+    endOnLostCompositor();
+}
+
+bool compositorHungUp()
+{
+    pollfd connection{wl_display_get_fd(compositor), POLLIN, 0};
+    const int noWait = 0;
+    return poll(&connection, 1, noWait) > 0;
+}
+
+// At exit, after SDL's shutdown: a run that ended because SDL found the compositor gone before
+// the watch did still ends as a lost connection.
+void endIfCompositorLost()
+{
+    if (compositorHungUp())
+        endOnLostCompositor();
+}
+
+// The watch must not take the signals meant for the program (SDL's handlers among them).
+void startWatchWithSignalsBlocked()
+{
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    std::thread(watchCompositor).detach();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // One drawing process, as the supervisor sees it.
@@ -348,6 +401,7 @@ private:
     std::vector<Run>& runs;
     bool decided = false;
     int status = 0;
+    std::string firstReport; // what the first run to end wrote
 
     long long endAll()
     {
@@ -378,13 +432,17 @@ private:
     }
 
     // Once a failure to set up is reported, the runs still setting up may report theirs too,
-    // or be ended after writing it: that is said once.
-    void passOnReport(const Run& run) const
+    // or be ended after writing it: that is said once. So is the loss of the compositor, which
+    // every run finds and reports in the same words.
+    void passOnReport(const Run& run)
     {
         const bool failureAgain =
             decided && (status == kSetupFailureStatus || run.status == kSetupFailureStatus);
-        if (!failureAgain)
+        const bool saidAlready = decided && run.report == firstReport;
+        if (!failureAgain && !saidAlready)
             writeAll(STDERR_FILENO, run.report);
+        if (!decided)
+            firstReport = run.report;
     }
 };
 
@@ -441,6 +499,17 @@ void preferNativeVideoDriver()
         return;
     const bool replace = true;
     setenv(kVideoDriverVariable, kNativeDrivers, replace);
+}
+
+void endProcessWhenCompositorLost()
+{
+    if (compositor != nullptr || !isSet("WAYLAND_DISPLAY") || !sdlTriesWaylandFirst())
+        return;
+    compositor = wl_display_connect(nullptr);
+    if (compositor == nullptr)
+        return; // SDL will not reach it either, and will say so
+    std::atexit(endIfCompositorLost);
+    startWatchWithSignalsBlocked();
 }
 
 bool superviseRunPerOutput(int& status)

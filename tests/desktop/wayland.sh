@@ -6,7 +6,8 @@
 # or down over either output, a click, Escape, SIGTERM to the program or to one run and SIGHUP
 # to the program each end every run with status 0 and nothing on stderr; killed, its runs end
 # too; a run that cannot set up its display ends them all with one report and status 255;
-# with one output there is one process, as on X11.
+# with one output there is one process, as on X11; the compositor exiting or killed under one
+# run or several ends them all with status 1 and one report.
 # sway's outputs are 1024x768 and 800x600, and "swayidle -w timeout SECONDS 'vornelle /s'"
 # starts runs on both once the seat is idle. weston's are 1024x768 both, the second at scale
 # 2: it shows the picture over the whole output at its own resolution, its lines as thin in
@@ -256,7 +257,7 @@ secondOutputMiddle() {
 }
 
 stopCompositor() {
-    kill "$compositorPid"
+    kill "$compositorPid" 2>/dev/null # it may have gone already
     wait "$compositorPid" 2>/dev/null
     compositorPid=""
     socket=""
@@ -422,4 +423,40 @@ startSaver 512 384
 [ -z "$(pgrep -P "$saverPid")" ] || fail "one output, but the program started runs"
 kill -TERM "$saverPid"
 endsRun "SIGTERM with one output"
+
+# loseCompositor SIGNAL OUTPUTS: the compositor goes under the running program, exiting as asked
+# (SIGTERM) or killed (SIGKILL), and takes its X server with it: the program and every run end
+# within a few seconds with status 1 and one report of the lost connection.
+loseCompositor() {
+    local status=0 helpers pid
+    helpers=$(pgrep -P "$compositorPid")
+    kill -"$1" "$compositorPid"
+    wait "$compositorPid" 2>/dev/null # bash's note of its end goes here, not on the test's output
+    within 100 saverEnded || fail "SIG$1 to the compositor did not end the program"
+    wait "$saverPid" || status=$?
+    saverPid=""
+    stopCompositor
+    # shellcheck disable=SC2086 # one PID a word
+    kill $helpers 2>/dev/null
+    # A killed compositor leaves its sockets behind, where the next would be looked for.
+    find "$work/runtime" -mindepth 1 -delete
+    [ "$status" = 1 ] || fail "SIG$1 to the compositor: status $status"
+    [ "$(cat "$work/saver.log")" = "vornelle: lost the connection to the Wayland compositor" ] ||
+        fail "SIG$1 to the compositor: not the one report expected"
+    for pid in $runPids; do
+        within 100 eval "! kill -0 $pid 2>/dev/null" || fail "SIG$1 to the compositor: run $pid is left"
+    done
+    : >"$work/saver.log"
+    echo "$compositor: SIG$1 to the compositor with $2 output(s) ends every run"
+}
+
+# Under one run and under several, whichever way the compositor goes; the first round in the
+# session already running.
+for round in "TERM 1" "KILL 2" "KILL 1" "TERM 2"; do
+    read -r signal count <<<"$round"
+    [ -n "$compositorPid" ] || "${compositor}_start" "$count"
+    xwayland=$("${compositor}_xwayland") || fail "no Xwayland display"
+    startSaver 512 384
+    loseCompositor "$signal" "$count"
+done
 echo "$compositor: passed"
