@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -199,6 +200,59 @@ TEST_F(RunPerOutput, OneOutputOrAnOutputTheUserChoseMeansNoRuns)
     unsetenv("SDL_VIDEO_FULLSCREEN_DISPLAY");
     setenv("SDL_VIDEODRIVER", "x11", 1);
     EXPECT_EQ(-1, superviseRuns([](int) { return 1; }));
+}
+
+// Waits up to a minute for the child to end; its wait status, or -1 (and it is killed) if not.
+int endOf(pid_t child)
+{
+    for (int tenths = 0; tenths < 600; ++tenths)
+    {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child)
+            return status;
+        usleep(100000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return -1;
+}
+
+TEST_F(RunPerOutput, ARunWhoseCompositorGoesEndsWithStatusOneAndOneReport)
+{
+    auto compositor = std::make_unique<StandInCompositor>(1);
+    int ready[2];
+    int report[2];
+    ASSERT_EQ(0, pipe(ready));
+    ASSERT_EQ(0, pipe(report));
+    const pid_t run = fork();
+    if (run == 0)
+    {
+        dup2(report[1], STDERR_FILENO);
+        // A copy of the compositor's listening socket here would keep it open after the
+        // compositor closes it, with this run's connection still waiting to be accepted.
+        const int enoughDescriptors = 1024;
+        for (int descriptor = STDERR_FILENO + 1; descriptor < enoughDescriptors; ++descriptor)
+            if (descriptor != ready[1])
+                close(descriptor);
+        platform::endProcessWhenDisplayLost();
+        const bool told = write(ready[1], "r", 1) == 1;
+        _exit(told ? waitForTheEnd() : 2);
+    }
+    close(ready[1]);
+    close(report[1]);
+    char said = 0;
+    ASSERT_EQ(1, read(ready[0], &said, 1));
+    compositor.reset();
+
+    const int status = endOf(run);
+    ASSERT_TRUE(WIFEXITED(status)) << "wait status " << status;
+    EXPECT_EQ(1, WEXITSTATUS(status));
+    char text[256] = {};
+    const ssize_t length = read(report[0], text, sizeof text - 1);
+    EXPECT_EQ("vornelle: lost the connection to the Wayland compositor\n",
+              std::string(text, length > 0 ? length : 0));
+    close(ready[0]);
+    close(report[0]);
 }
 
 TEST(NativeVideoDriver, WaylandFirstInAWaylandSessionUnlessTheUserChose)
