@@ -135,13 +135,6 @@ int quietAboutHostWindow(Display* display, XErrorEvent* error)
 // D-Bus's launcher) get the default back when they load.
 void carryOnAfterBrokenPipe(int) {}
 
-// SDL reads its settings from the environment; the user's own word wins.
-void setUnlessUserSet(const char* variable, const char* value)
-{
-    const int keepUserValue = 0;
-    setenv(variable, value, keepUserValue);
-}
-
 // Also true once preferNativeVideoDriver has chosen: that choice names only drivers that show
 // on a screen.
 bool userChoseDriver()
@@ -155,13 +148,6 @@ bool offersRandr(Display* display)
     int eventBase = 0;
     int errorBase = 0;
     return XRRQueryExtension(display, &eventBase, &errorBase);
-}
-
-// SDL tries the drivers named in order; with none named, X11 comes first.
-bool sdlTriesX11First()
-{
-    const char* chosen = std::getenv("SDL_VIDEODRIVER");
-    return !userChoseDriver() || std::strncmp(chosen, "x11", 3) == 0;
 }
 
 Display* desktopConnection()
@@ -349,6 +335,24 @@ namespace platform
 // In PlatformWayland.cpp: the same for a Wayland compositor, where SDL is to draw on one.
 void endProcessWhenCompositorLost();
 
+// Shared with PlatformWayland.cpp. SDL reads its settings from the environment; the user's own
+// word wins.
+void setUnlessUserSet(const char* variable, const char* value)
+{
+    const int keepUserValue = 0;
+    setenv(variable, value, keepUserValue);
+}
+
+// Shared with PlatformWayland.cpp. SDL_VIDEODRIVER is a comma-separated list that SDL tries in
+// order: true when it names `driver` first.
+bool sdlTriesFirst(const char* driver)
+{
+    const char* drivers = std::getenv("SDL_VIDEODRIVER");
+    const std::size_t length = std::strlen(driver);
+    return drivers != nullptr && std::strncmp(drivers, driver, length) == 0 &&
+           (drivers[length] == '\0' || drivers[length] == ',');
+}
+
 void ensureStandardStreamsOpen()
 {
     for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream)
@@ -373,7 +377,8 @@ void endProcessWhenDisplayLost()
 
 void spanEveryMonitor()
 {
-    if (!sdlTriesX11First())
+    // With no driver named, SDL tries X11 first.
+    if (userChoseDriver() && !sdlTriesFirst("x11"))
         return; // an X server at hand is not the one the run shows on
     // The connection that follows the monitors and holds the keyboard later in the run.
     Display* display = desktopConnection();

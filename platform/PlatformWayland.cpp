@@ -80,15 +80,6 @@ bool isSet(const char* variable)
     return value != nullptr && value[0] != '\0';
 }
 
-// SDL_VIDEODRIVER is a comma-separated list that SDL tries in order.
-bool sdlTriesWaylandFirst()
-{
-    const char* drivers = std::getenv(kVideoDriverVariable);
-    const std::size_t length = std::strlen("wayland");
-    return drivers != nullptr && std::strncmp(drivers, "wayland", length) == 0 &&
-           (drivers[length] == '\0' || drivers[length] == ',');
-}
-
 void countOutput(void* data, wl_registry*, uint32_t, const char* interface, uint32_t)
 {
     if (std::strcmp(interface, "wl_output") == 0)
@@ -493,6 +484,10 @@ const Sdl2Drawable& sdl2Drawable()
 namespace platform
 {
 
+// In PlatformLinux.cpp.
+void setUnlessUserSet(const char* variable, const char* value);
+bool sdlTriesFirst(const char* driver);
+
 void preferNativeVideoDriver()
 {
     if (!isSet("WAYLAND_DISPLAY") || isSet(kVideoDriverVariable))
@@ -503,7 +498,7 @@ void preferNativeVideoDriver()
 
 void endProcessWhenCompositorLost()
 {
-    if (compositor != nullptr || !isSet("WAYLAND_DISPLAY") || !sdlTriesWaylandFirst())
+    if (compositor != nullptr || !isSet("WAYLAND_DISPLAY") || !sdlTriesFirst("wayland"))
         return;
     compositor = wl_display_connect(nullptr);
     if (compositor == nullptr)
@@ -516,7 +511,7 @@ bool superviseRunPerOutput(int& status)
 {
     const bool userChoseOutput =
         isSet(kFullScreenDisplayVariable) || isSet(kFullScreenHeadVariable);
-    if (!isSet("WAYLAND_DISPLAY") || !sdlTriesWaylandFirst() || userChoseOutput)
+    if (!isSet("WAYLAND_DISPLAY") || !sdlTriesFirst("wayland") || userChoseOutput)
         return false;
     const int outputs = countOutputs();
     if (outputs < 2)
@@ -539,15 +534,13 @@ bool superviseRunPerOutput(int& status)
 // SDL reads these settings from the environment; the user's own word wins.
 void leaveFullScreenWindowUndecorated()
 {
-    const int keepUserValue = 0;
-    setenv(kDecorationLibraryVariable, "0", keepUserValue);
+    setUnlessUserSet(kDecorationLibraryVariable, "0");
 }
 
 void drawAtOutputResolution()
 {
-    const int keepUserValue = 0;
     if (isSet("WAYLAND_DISPLAY"))
-        setenv(kOutputResolutionVariable, "1", keepUserValue);
+        setUnlessUserSet(kOutputResolutionVariable, "1");
 }
 
 PixelSize drawableSize()
