@@ -2,16 +2,12 @@
 // runs are forks of this test: each does what the test tells it and exits, never going back to
 // the test framework.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wayland-server.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 
@@ -23,37 +19,24 @@ namespace
 void bindNothing(wl_client*, void*, uint32_t, uint32_t) {}
 
 // A Wayland display with this many outputs, served on a thread of its own, named in
-// WAYLAND_DISPLAY for as long as it lives. Clients may connect before it serves: they wait.
+// WAYLAND_DISPLAY for as long as it lives.
 class StandInCompositor
 {
 public:
-    enum class Serving
-    {
-        AtOnce,
-        Later, // after the test has forked what it must fork with no other thread running
-    };
-
-    explicit StandInCompositor(int outputs, Serving serving = Serving::AtOnce)
+    explicit StandInCompositor(int outputs)
     {
         const int version = 1;
         for (int i = 0; i < outputs; ++i)
             wl_global_create(display, &wl_output_interface, version, nullptr, bindNothing);
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         setenv("WAYLAND_DISPLAY", wl_display_add_socket_auto(display), 1);
-        if (serving == Serving::AtOnce)
-            startServing();
-    }
-
-    void startServing()
-    {
         server = std::thread([this] { serve(); });
     }
 
     ~StandInCompositor()
     {
         stop = true;
-        if (server.joinable())
-            server.join();
+        server.join();
         wl_display_destroy_clients(display); // those whose hang-up was not served yet
         wl_display_destroy(display);         // and its socket
         unsetenv("WAYLAND_DISPLAY");
@@ -156,51 +139,6 @@ TEST_F(RunPerOutput, ASetupFailureIsReportedOnceWhenEveryRunFails)
     }
 }
 
-TEST_F(RunPerOutput, TerminatingTheProgramEndsEveryRunNormally)
-{
-    StandInCompositor compositor(2);
-    const pid_t program = getpid();
-    const int status = superviseRuns(
-        [program](int index)
-        {
-            if (index == 1)
-                kill(program, SIGTERM);
-            return waitForTheEnd();
-        });
-    EXPECT_EQ(0, status);
-}
-
-TEST_F(RunPerOutput, RunsEndWhenTheProgramIsGone)
-{
-    StandInCompositor compositor(2);
-    int ends[2];
-    ASSERT_EQ(0, pipe(ends));
-    const pid_t program = fork();
-    if (program == 0)
-    {
-        // The program: its runs say they are there, and hold the pipe open while they live.
-        close(ends[0]);
-        superviseRuns(
-            [&ends](int)
-            {
-                const ssize_t written = write(ends[1], "r", 1);
-                return written == 1 ? waitForTheEnd() : 1;
-            });
-        _exit(0);
-    }
-    close(ends[1]);
-    char said[2] = {};
-    ASSERT_EQ(1, read(ends[0], &said[0], 1));
-    ASSERT_EQ(1, read(ends[0], &said[1], 1));
-    kill(program, SIGKILL);
-    waitpid(program, nullptr, 0);
-    pollfd runsGone{ends[0], POLLIN, 0};
-    const int minute = 60000;
-    ASSERT_EQ(1, poll(&runsGone, 1, minute)) << "the runs outlived the program";
-    EXPECT_EQ(0, read(ends[0], said, 1)); // the end of the pipe: no run holds it any more
-    close(ends[0]);
-}
-
 TEST_F(RunPerOutput, OneOutputOrAnOutputTheUserChoseMeansNoRuns)
 {
     {
@@ -213,62 +151,6 @@ TEST_F(RunPerOutput, OneOutputOrAnOutputTheUserChoseMeansNoRuns)
     unsetenv("SDL_VIDEO_FULLSCREEN_DISPLAY");
     setenv("SDL_VIDEODRIVER", "x11", 1);
     EXPECT_EQ(-1, superviseRuns([](int) { return 1; }));
-}
-
-// Waits up to a minute for the child to end; its wait status, or -1 (and it is killed) if not.
-int endOf(pid_t child)
-{
-    for (int tenths = 0; tenths < 600; ++tenths)
-    {
-        int status = 0;
-        if (waitpid(child, &status, WNOHANG) == child)
-            return status;
-        usleep(100000);
-    }
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    return -1;
-}
-
-TEST_F(RunPerOutput, ARunWhoseCompositorGoesEndsWithStatusOneAndOneReport)
-{
-    // A child forked while another thread may hold a lock it needs (the allocator's, under a
-    // sanitizer) can wait on that lock for ever: the compositor serves only once it is forked.
-    auto compositor = std::make_unique<StandInCompositor>(1, StandInCompositor::Serving::Later);
-    int ready[2];
-    int report[2];
-    ASSERT_EQ(0, pipe(ready));
-    ASSERT_EQ(0, pipe(report));
-    const pid_t run = fork();
-    if (run == 0)
-    {
-        dup2(report[1], STDERR_FILENO);
-        // A copy of the compositor's listening socket here would keep it open after the
-        // compositor closes it, with this run's connection still waiting to be accepted.
-        const int enoughDescriptors = 1024;
-        for (int descriptor = STDERR_FILENO + 1; descriptor < enoughDescriptors; ++descriptor)
-            if (descriptor != ready[1])
-                close(descriptor);
-        platform::endProcessWhenDisplayLost();
-        const bool told = write(ready[1], "r", 1) == 1;
-        _exit(told ? waitForTheEnd() : 2);
-    }
-    compositor->startServing();
-    close(ready[1]);
-    close(report[1]);
-    char said = 0;
-    ASSERT_EQ(1, read(ready[0], &said, 1));
-    compositor.reset();
-
-    const int status = endOf(run);
-    ASSERT_TRUE(WIFEXITED(status)) << "wait status " << status;
-    EXPECT_EQ(1, WEXITSTATUS(status));
-    char text[256] = {};
-    const ssize_t length = read(report[0], text, sizeof text - 1);
-    EXPECT_EQ("vornelle: lost the connection to the Wayland compositor\n",
-              std::string(text, length > 0 ? length : 0));
-    close(ready[0]);
-    close(report[0]);
 }
 
 TEST(NativeVideoDriver, WaylandFirstInAWaylandSessionUnlessTheUserChose)
