@@ -176,10 +176,8 @@ void drawAtOutputResolution() {}
 
 PixelSize drawableSize()
 {
-    const SDL_Surface* screen = SDL_GetVideoSurface();
-    if (screen == nullptr)
-        return PixelSize{0, 0};
-    return PixelSize{screen->w, screen->h};
+    const PixelRect whole = wholeVideoSurface();
+    return PixelSize{whole.width, whole.height};
 }
 
 std::uint32_t millisecondTicks()
@@ -272,7 +270,7 @@ void preferNativeVideoDriver() {}
 
 bool superviseRunPerOutput(int&)
 {
-    return false; // the one full-screen window is on the primary monitor
+    return false; // one window covers every monitor
 }
 
 std::vector<PixelRect> monitorsOnWindow()
