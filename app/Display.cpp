@@ -104,6 +104,7 @@ void setupDisplay()
     const Uint32 flags = platform::spanWithPlainWindow() ? kSpanningWindowFlags : kVideoModeFlags;
     setVideoMode(platform::desktopMode(), flags);
     platform::raiseSpanningWindow();
+    platform::leavePointerFree();
     followDrawableSize();
     platform::holdKeyboard();
 }

@@ -88,6 +88,12 @@ bool videoDriverReachesScreen();
 // False where SDL knew where the pointer was and reports only real motion.
 bool pointerFirstSeenAsMotion();
 
+// Right after SDL_SetVideoMode of a full-screen run: where the window system lets a window hold
+// the pointer only through requests some of its servers mishandle (Wayland), leaves the pointer
+// free rather than held by the run's window, which the SDL 1.2 API does in full screen. The run
+// only watches the pointer, and sees its motion either way. Elsewhere it does nothing.
+void leavePointerFree();
+
 // After SDL_Init, before SDL_SetVideoMode: ask for buffer swaps that wait for this many
 // vertical retraces, where the GL offers swap control; elsewhere it asks for nothing.
 void requestSwapInterval(int interval);

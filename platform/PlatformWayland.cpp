@@ -1,8 +1,8 @@
 // Wayland sessions on Linux: SDL's own Wayland driver rather than the X server a session may
 // also offer (Xwayland), and one run per output, since a Wayland full-screen window covers
 // one output only and the compositor places it there, not the program; each run at its
-// output's own resolution, without decorations, and finding the pointer only once it is over
-// the window.
+// output's own resolution, without decorations, finding the pointer only once it is over the
+// window and leaving it free.
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -47,12 +47,17 @@ const char* const kOutputResolutionVariable = "SDL12COMPAT_HIGHDPI";
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 
 // Where the SDL 1.2 API on SDL2 is the implementation, it hands out the SDL2 window behind the
-// video surface, and SDL2, which it loaded, tells how large that window's GL buffers are.
+// video surface, and SDL2, which it loaded, tells how large that window's GL buffers are and
+// whether the window holds the pointer.
 const char* const kCompatWindowFunction = "SDL12COMPAT_GetWindow";
 const char* const kSdl2Library = "libSDL2-2.0.so.0";
 const char* const kDrawableSizeFunction = "SDL_GL_GetDrawableSize";
+const char* const kWindowGrabFunction = "SDL_SetWindowGrab";
+const char* const kRelativeMouseModeFunction = "SDL_SetRelativeMouseMode";
 using CompatWindowFunction = void* (*)();
 using DrawableSizeFunction = void (*)(void* window, int* width, int* height);
+using WindowGrabFunction = void (*)(void* window, int grabbed);
+using RelativeMouseModeFunction = int (*)(int enabled);
 
 const int kSetupFailureStatus = 255;  // what main's -1 becomes
 const int kSignalledStatusBase = 128; // a run killed by signal N ends the program with 128 + N
@@ -453,30 +458,39 @@ bool openGlScaledBySdl()
 }
 
 // Null under classic SDL 1.2.
-struct Sdl2Drawable
+struct Sdl2Window
 {
     CompatWindowFunction window = nullptr;
-    DrawableSizeFunction size = nullptr;
+    DrawableSizeFunction drawableSize = nullptr;
+    WindowGrabFunction setGrab = nullptr;
+    RelativeMouseModeFunction setRelativeMouseMode = nullptr;
 };
 
 // Looked up once. SDL2 is only looked for where it is loaded already; the handle is never
 // closed, as the library stays loaded for the whole run anyway.
-const Sdl2Drawable& sdl2Drawable()
+const Sdl2Window& sdl2Window()
 {
-    static const Sdl2Drawable drawable = []
+    static const Sdl2Window calls = []
     {
-        Sdl2Drawable found;
+        Sdl2Window found;
         void* compatWindow = dlsym(RTLD_DEFAULT, kCompatWindowFunction);
         void* sdl2 = dlopen(kSdl2Library, RTLD_LAZY | RTLD_NOLOAD);
-        void* drawableSize = sdl2 != nullptr ? dlsym(sdl2, kDrawableSizeFunction) : nullptr;
-        if (compatWindow != nullptr && drawableSize != nullptr)
+        if (compatWindow == nullptr || sdl2 == nullptr)
+            return found;
+        void* drawableSize = dlsym(sdl2, kDrawableSizeFunction);
+        void* setGrab = dlsym(sdl2, kWindowGrabFunction);
+        void* setRelativeMouseMode = dlsym(sdl2, kRelativeMouseModeFunction);
+        if (drawableSize != nullptr && setGrab != nullptr && setRelativeMouseMode != nullptr)
         {
             found.window = reinterpret_cast<CompatWindowFunction>(compatWindow);
-            found.size = reinterpret_cast<DrawableSizeFunction>(drawableSize);
+            found.drawableSize = reinterpret_cast<DrawableSizeFunction>(drawableSize);
+            found.setGrab = reinterpret_cast<WindowGrabFunction>(setGrab);
+            found.setRelativeMouseMode =
+                reinterpret_cast<RelativeMouseModeFunction>(setRelativeMouseMode);
         }
         return found;
     }();
-    return drawable;
+    return calls;
 }
 
 } // namespace
@@ -548,14 +562,14 @@ PixelSize drawableSize()
     const SDL_Surface* surface = SDL_GetVideoSurface();
     const PixelSize ofSurface{surface != nullptr ? surface->w : 0,
                               surface != nullptr ? surface->h : 0};
-    const Sdl2Drawable& sdl2 = sdl2Drawable();
+    const Sdl2Window& sdl2 = sdl2Window();
     if (!drawingThroughWayland() || sdl2.window == nullptr || openGlScaledBySdl())
         return ofSurface;
     void* window = sdl2.window();
     if (window == nullptr)
         return ofSurface;
     PixelSize size{0, 0};
-    sdl2.size(window, &size.width, &size.height);
+    sdl2.drawableSize(window, &size.width, &size.height);
     return size.width > 0 && size.height > 0 ? size : ofSurface;
 }
 
@@ -565,6 +579,24 @@ PixelSize drawableSize()
 bool pointerFirstSeenAsMotion()
 {
     return drawingThroughWayland();
+}
+
+// The SDL 1.2 API takes the pointer for a full-screen window: it confines it to the window and,
+// with the cursor hidden, locks it in place. mutter 43 crashed on that in most starts, and in
+// the others a locked pointer's first motion reached no run. Let go before the compositor acts
+// on either request (it does once the window is shown under the pointer), the pointer's motion
+// goes to the run under it, whichever output that is. The grab goes first: letting go of the
+// lock while the grab stands would have SDL confine the pointer instead.
+void leavePointerFree()
+{
+    const Sdl2Window& sdl2 = sdl2Window();
+    if (!drawingThroughWayland() || sdl2.window == nullptr)
+        return;
+    void* window = sdl2.window();
+    if (window == nullptr)
+        return;
+    sdl2.setGrab(window, 0);
+    sdl2.setRelativeMouseMode(0);
 }
 
 } // namespace platform

@@ -311,6 +311,8 @@ bool holdKeyboard()
     return false;
 }
 
+void leavePointerFree() {}
+
 bool hostWindowsSupported()
 {
     return false;
