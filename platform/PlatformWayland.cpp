@@ -493,6 +493,14 @@ const Sdl2Window& sdl2Window()
     return calls;
 }
 
+// The SDL2 window behind the video surface where SDL draws through its Wayland driver on SDL2;
+// null elsewhere, and before the video mode is set.
+void* sdl2WaylandWindow()
+{
+    const Sdl2Window& sdl2 = sdl2Window();
+    return drawingThroughWayland() && sdl2.window != nullptr ? sdl2.window() : nullptr;
+}
+
 } // namespace
 
 namespace platform
@@ -562,14 +570,11 @@ PixelSize drawableSize()
     const SDL_Surface* surface = SDL_GetVideoSurface();
     const PixelSize ofSurface{surface != nullptr ? surface->w : 0,
                               surface != nullptr ? surface->h : 0};
-    const Sdl2Window& sdl2 = sdl2Window();
-    if (!drawingThroughWayland() || sdl2.window == nullptr || openGlScaledBySdl())
-        return ofSurface;
-    void* window = sdl2.window();
+    void* window = openGlScaledBySdl() ? nullptr : sdl2WaylandWindow();
     if (window == nullptr)
         return ofSurface;
     PixelSize size{0, 0};
-    sdl2.drawableSize(window, &size.width, &size.height);
+    sdl2Window().drawableSize(window, &size.width, &size.height);
     return size.width > 0 && size.height > 0 ? size : ofSurface;
 }
 
@@ -589,14 +594,11 @@ bool pointerFirstSeenAsMotion()
 // lock while the grab stands would have SDL confine the pointer instead.
 void leavePointerFree()
 {
-    const Sdl2Window& sdl2 = sdl2Window();
-    if (!drawingThroughWayland() || sdl2.window == nullptr)
-        return;
-    void* window = sdl2.window();
+    void* window = sdl2WaylandWindow();
     if (window == nullptr)
         return;
-    sdl2.setGrab(window, 0);
-    sdl2.setRelativeMouseMode(0);
+    sdl2Window().setGrab(window, 0);
+    sdl2Window().setRelativeMouseMode(0);
 }
 
 } // namespace platform
