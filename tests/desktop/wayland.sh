@@ -429,9 +429,9 @@ pointerHolds() {
 }
 
 # With one output there is one process, as on X11. It watches the pointer without holding it:
-# a compositor grants a lock to its active window only, so with a run on each output motion
-# over the others would reach no run, and mutter 43 crashed on confinement. The compositor's
-# log of the protocol is read from that process, where no other run's lines mix with it.
+# mutter 43 crashed on confinement, and a locked pointer's first motion reached no run there.
+# The compositor's log of the protocol is read from that process, where no other run's lines
+# mix with it.
 stopCompositor
 "${compositor}_start" 1
 startSaver 512 384 WAYLAND_DEBUG=client
