@@ -4,7 +4,7 @@
 # named by DISPLAY.
 # - The program's resources, read with wrestool: string 1 (the name the Screen Saver settings
 #   list), the version and makers (as COPYRIGHT_FILE, debian/copyright, states them), the
-#   icon's sizes and the manifest's requests.
+#   icon's sizes and the manifest's requests; and no export table (read with objdump, OBJDUMP).
 # - The installer's round trip: a silent install puts vornelle.scr into System32, makes it the
 #   current screensaver and registers its uninstaller; the installed copy runs with /s and ends
 #   on Escape with 0; a silent uninstall leaves nothing of ours. Once more with another
@@ -65,6 +65,14 @@ for line in '<dpiAware [^>]*>true/pm</dpiAware>' '<dpiAwareness [^>]*>PerMonitor
     grep -q "$line" "$workDir/manifest.xml" || fail "the manifest lacks $line"
 done
 echo "PASS: string 1, version $version, the makers, icons of $sizes and the manifest"
+
+# A program exports nothing; libraries linked in statically may still mark theirs for export.
+"${OBJDUMP:-x86_64-w64-mingw32-objdump}" -p "$scr" >"$workDir/headers" ||
+    fail "objdump cannot read $scr"
+exported=$(grep -E '^[[:space:]]*\[ *[0-9]+\] [A-Za-z_]' "$workDir/headers" | awk '{ print $NF }')
+! grep -q '^There is an export table' "$workDir/headers" ||
+    fail "the program exports $(wc -l <<<"$exported") names: $(head -n3 <<<"$exported" | xargs) ..."
+echo "PASS: no export table"
 
 # --- The installer's round trip. Drive C: is shared with other sessions: nothing of ours may
 # be left there, even by a failed run.
