@@ -5,10 +5,15 @@
 # - The program's resources, read with wrestool: string 1 (the name the Screen Saver settings
 #   list), the version and makers (as COPYRIGHT_FILE, debian/copyright, states them), the
 #   icon's sizes and the manifest's requests; and no export table (read with objdump, OBJDUMP).
-# - The installer's round trip: a silent install puts vornelle.scr into System32, makes it the
-#   current screensaver and registers its uninstaller; the installed copy runs with /s and ends
-#   on Escape with 0; a silent uninstall leaves nothing of ours. Once more with another
-#   screensaver chosen meanwhile: the uninstall leaves that choice alone.
+# - The interactive installer waits on its first page, having written nothing, and Cancel leaves
+#   nothing (VORNELLE_KEEP_SHOTS, a directory, keeps a screenshot of the page).
+# - The installer's round trip: a silent install puts vornelle.scr into System32 and registers
+#   its uninstaller, choosing no screensaver; the installed copy runs with /s and ends on Escape
+#   with 0; a silent uninstall leaves nothing of ours, and forgets Vornelle as the choice. Once
+#   more with another screensaver chosen meanwhile: the uninstall leaves that choice alone.
+# - Installing over a running copy and uninstalling during a run, with a copy that answers and
+#   one that does not, and installing into a System32 that cannot be written: each ends with
+#   the file current or gone, or a status that is not 0 and nothing half-done.
 . "$(dirname "$0")/../onscreen/lib.sh"
 scr=$1
 setup=$2
@@ -79,7 +84,12 @@ echo "PASS: no export table"
 drive=$WINEPREFIX/dosdevices/c:
 installed=$drive/windows/system32/vornelle.scr
 uninstaller='C:\Program Files\Vornelle\uninstall.exe'
-removeLeftovers() { rm -rf "$installed" "$drive/Program Files/Vornelle"; }
+systemDir=$(readlink -f "$drive")/windows/system32
+removeLeftovers()
+{
+    chattr -i "$systemDir" 2>/dev/null
+    rm -rf "$installed" "$installed.new" "$drive/Program Files/Vornelle"
+}
 trap 'removeLeftovers; cleanUp' EXIT
 [ ! -e "$installed" ] || fail "vornelle.scr is in System32 before the installer ran"
 
@@ -91,17 +101,41 @@ regValue()
 }
 regKeyExists() { wine reg query "$1" >/dev/null 2>&1; }
 
+nothingOfOursLeft()
+{
+    [ ! -e "$installed" ] && [ ! -e "$installed.new" ] &&
+        [ ! -e "$drive/Program Files/Vornelle" ] && ! regKeyExists "$uninstallKey"
+}
+
+# --- The interactive installer asks first.
+setupWindow() { xdotool search --onlyvisible --name '^Vornelle .* Setup$' 2>/dev/null | head -n1; }
+setupWindowShown() { [ -n "$(setupWindow)" ]; }
+wine "$setup" &
+setupPid=$!
+helperPids+=("$setupPid")
+waitFor "the installer's first page" setupWindowShown
+sleep 1
+nothingOfOursLeft || fail "the installer wrote before it was asked to install"
+[ -z "${VORNELLE_KEEP_SHOTS:-}" ] || screenshot "$VORNELLE_KEEP_SHOTS/setup-welcome.png"
+xdotool key Escape
+status=0
+wait "$setupPid" || status=$?
+[ "$status" -ne 0 ] || fail "the installer cancelled on its first page exited with 0"
+nothingOfOursLeft || fail "the installer cancelled on its first page left something"
+echo "PASS: the interactive installer waited on its first page; Cancel left nothing"
+
+# --- The silent round trip.
 wine "$setup" /S || fail "the silent install failed"
 cmp -s "$scr" "$installed" || fail "System32 holds no copy of vornelle.scr"
-[ "$(regValue "$desktopKey" SCRNSAVE.EXE)" = 'C:\windows\system32\vornelle.scr' ] ||
-    fail "SCRNSAVE.EXE is [$(regValue "$desktopKey" SCRNSAVE.EXE)]"
+[ -z "$(regValue "$desktopKey" SCRNSAVE.EXE)" ] ||
+    fail "the silent install chose a screensaver: [$(regValue "$desktopKey" SCRNSAVE.EXE)]"
 for value in "DisplayName=Vornelle" "DisplayVersion=$version" "Publisher=${copyright#[0-9]* }" \
     'DisplayIcon=C:\windows\system32\vornelle.scr,0' "UninstallString=\"$uninstaller\""; do
     [ "$(regValue "$uninstallKey" "${value%%=*}")" = "${value#*=}" ] ||
         fail "Uninstall's ${value%%=*} is [$(regValue "$uninstallKey" "${value%%=*}")]"
 done
 [ -n "$(regValue "$uninstallKey" EstimatedSize)" ] || fail "Uninstall has no EstimatedSize"
-echo "PASS: the silent install put it in System32, chose it and registered its uninstaller"
+echo "PASS: the silent install put it in System32 and registered its uninstaller, choosing nothing"
 
 # The installed copy, started as the on-screen tests start the program.
 binary=$workDir/installed
@@ -116,12 +150,9 @@ xdotool key Escape
 waitForExit 0
 echo "PASS: the installed copy ran with /s and ended on Escape with 0"
 
-# The uninstaller runs on from a copy of itself: wait for its work to be done.
-nothingOfOursLeft()
-{
-    [ ! -e "$installed" ] && [ ! -e "$drive/Program Files/Vornelle" ] &&
-        ! regKeyExists "$uninstallKey"
-}
+# As the Screen Saver Settings record the choice. The uninstaller runs on from a copy of
+# itself: wait for its work to be done.
+wine reg add "$desktopKey" /v SCRNSAVE.EXE /d 'C:\windows\system32\vornelle.scr' /f >/dev/null
 wine "$uninstaller" /S || fail "the silent uninstall failed"
 waitFor "the uninstaller removes the file, its folder and its key" nothingOfOursLeft
 [ -z "$(regValue "$desktopKey" SCRNSAVE.EXE)" ] || fail "SCRNSAVE.EXE still names vornelle.scr"
@@ -135,3 +166,79 @@ waitFor "the uninstaller removes the file, its folder and its key" nothingOfOurs
     fail "the uninstall took away the screensaver chosen since:" \
         "[$(regValue "$desktopKey" SCRNSAVE.EXE)]"
 echo "PASS: the uninstall left another screensaver chosen since alone"
+
+# --- A copy running while the installer or the uninstaller works, and a System32 that cannot be
+# written. An uninstaller run with _?= (the folder, by its short name: Wine would quote a long
+# one) works in place, so that its status is its own; the copy of itself it would otherwise
+# start leaves its launcher's status always 0.
+sessionManagerKey='HKLM\System\CurrentControlSet\Control\Session Manager'
+markedForRestart() { regValue "$sessionManagerKey" PendingFileRenameOperations | grep -qi 'vornelle\.scr'; }
+fileState()
+{
+    if [ ! -e "$installed" ]; then
+        echo gone
+    elif markedForRestart; then
+        echo removed-at-restart
+    elif cmp -s "$scr" "$installed"; then
+        echo current
+    else
+        echo older
+    fi
+}
+entryState() { regKeyExists "$uninstallKey" && echo yes || echo no; }
+
+# prepare BEFORE: the copy (older: another build) and how it runs (running: it answers a close
+# message; hung: it is stopped and answers nothing); unwritable: System32 before any install.
+prepare()
+{
+    if [ "$1" = unwritable ]; then
+        chattr +i "$systemDir" 2>/dev/null
+        return
+    fi
+    wine "$setup" /S || fail "the silent install failed"
+    case $1 in older-*) printf 'another build' >>"$installed" ;; esac
+    startSaverOnScreen
+    case $1 in *hung) kill -STOP "$saverPid" ;; esac
+}
+
+undoCase()
+{
+    [ -z "$saverPid" ] || kill -CONT "$saverPid" 2>/dev/null
+    stopSaver
+    removeLeftovers
+    wine reg delete "$uninstallKey" /f >/dev/null 2>&1
+    wine reg delete "$sessionManagerKey" /v PendingFileRenameOperations /f >/dev/null 2>&1
+}
+
+while read -r before action expectedStatus expectedFile expectedEntry; do
+    if [ "$before" = unwritable ] && ! chattr +i "$systemDir" 2>/dev/null; then
+        echo "SKIP: $action into an unwritable System32: chattr +i needs root and ext2/3/4"
+        continue
+    fi
+    wine reg add "$desktopKey" /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null
+    prepare "$before"
+    status=0
+    if [ "$action" = install ]; then
+        wine "$setup" /S || status=$?
+    else
+        wine "$uninstaller" /S '_?=C:\PROGRA~1\Vornelle' || status=$?
+        rm -f "$drive/Program Files/Vornelle/uninstall.exe" "$drive/Program Files/Vornelle/"*.lnk
+        rmdir "$drive/Program Files/Vornelle" 2>/dev/null
+    fi
+    outcome="status $status, file $(fileState), entry $(entryState)"
+    # A Windows status reaches us as its lowest 8 bits: 3010 as 194.
+    [ "$outcome" = "status $((expectedStatus % 256)), file $expectedFile, entry $expectedEntry" ] ||
+        fail "$action with $before: $outcome; expected $expectedStatus, $expectedFile, $expectedEntry"
+    [ ! -e "$installed.new" ] || fail "$action with $before left vornelle.scr.new behind"
+    [ "$(regValue "$desktopKey" SCRNSAVE.EXE)" = 'C:\windows\system32\other.scr' ] ||
+        fail "$action with $before changed the chosen screensaver"
+    case $before in *running) waitForExit 0 ;; esac
+    undoCase
+    echo "PASS: $action with $before: $outcome"
+done <<'CASES'
+older-running install   0    current            yes
+running       uninstall 0    gone               no
+older-hung    install   2    older              yes
+hung          uninstall 3010 removed-at-restart no
+unwritable    install   2    gone               no
+CASES
