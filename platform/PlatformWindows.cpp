@@ -288,8 +288,8 @@ std::vector<PixelRect> monitorsOnWindow()
     return onWindow;
 }
 
-// A monitor added, removed or resized changes the count or the rectangle around them all. The
-// window keeps the size it was made with; the monitors within it are followed.
+// A monitor added, removed or resized changes the count or the rectangle around them all, as
+// the system's display-change notice reports it.
 bool monitorsMayHaveChanged()
 {
     if (!spanning)
@@ -298,10 +298,25 @@ bool monitorsMayHaveChanged()
     return now.count != layoutSeen.count || !sameRect(now.bounds, layoutSeen.bounds);
 }
 
-// The window keeps the size it was made with; only the monitors within it are followed.
-bool windowFollowsDesktop(int&, int&)
+// The spanning window is moved and resized over the virtual screen as it is now. SDL keeps its
+// video surface at the size it set, but WGL's drawing surface is the window's own and follows
+// it. SDL's Win32 driver reports the surface's size as the window's least and greatest, but
+// the system holds a popup window without a sizing frame, as ours is, to neither.
+bool windowFollowsDesktop(int& width, int& height)
 {
-    return false;
+    const HWND window = sdlWindow();
+    RECT now{};
+    if (!spanning || window == nullptr || !GetWindowRect(window, &now))
+        return false;
+    const PixelRect desktop = virtualScreen();
+    const PixelRect covered{now.left, now.top, now.right - now.left, now.bottom - now.top};
+    if (sameRect(covered, desktop) ||
+        !SetWindowPos(window, HWND_TOPMOST, desktop.x, desktop.y, desktop.width, desktop.height,
+                      SWP_NOACTIVATE))
+        return false;
+    width = desktop.width;
+    height = desktop.height;
+    return true;
 }
 
 // Not held: keys come through SDL's events to the full-screen window in front, as Windows

@@ -9,7 +9,7 @@
 #   last ended by Escape with its own window in front); each must end with status 0. The
 #   desktop is painted a colour first, so that a monitor left uncovered shows.
 # CHECK changes: monitors removed, added and resized while a run goes on, and the root growing
-#   or shrinking with them: each change is followed.
+#   or shrinking with them, beyond its size at the start too: each change is followed.
 # Layouts: single leaves the server's one monitor; side-by-side and stacked set RandR monitors
 # on any server (an Xvfb of 2560x720 and of 1600x1200); outputs and stacked-outputs turn on
 # two outputs of Xorg's dummy driver (scripts/with-xorg-dummy), 1280x720 and 1024x768 to its
@@ -286,9 +286,12 @@ checkChanges()
         changeMonitors xrandr --setmonitor THIRD 1280/339x720/190+2560+0 none
         ;;
     outputs)
+        # Back on smaller, then larger than at the start: the desktop grows past the window.
         changeMonitors xrandr --output DUMMY1 --off
         xrandr --addmode DUMMY1 800x600 || fail "xrandr --addmode DUMMY1 800x600"
         changeMonitors xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0
+        xrandr --addmode DUMMY1 1280x720 || fail "xrandr --addmode DUMMY1 1280x720"
+        changeMonitors xrandr --output DUMMY1 --mode 1280x720 --right-of DUMMY0
         ;;
     *) fail "no changes for the layout $layout" ;;
     esac
