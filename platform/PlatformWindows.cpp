@@ -310,9 +310,8 @@ bool windowFollowsDesktop(int& width, int& height)
         return false;
     const PixelRect desktop = virtualScreen();
     const PixelRect covered{now.left, now.top, now.right - now.left, now.bottom - now.top};
-    if (sameRect(covered, desktop) ||
-        !SetWindowPos(window, HWND_TOPMOST, desktop.x, desktop.y, desktop.width, desktop.height,
-                      SWP_NOACTIVATE))
+    if (sameRect(covered, desktop) || !SetWindowPos(window, HWND_TOPMOST, desktop.x, desktop.y,
+                                                    desktop.width, desktop.height, SWP_NOACTIVATE))
         return false;
     width = desktop.width;
     height = desktop.height;
