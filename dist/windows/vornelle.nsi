@@ -67,7 +67,9 @@ Click Finish to close Setup."
 !define MUI_FINISHPAGE_NOREBOOTSUPPORT
 !insertmacro MUI_PAGE_FINISH
 
+Var uninstallOutcome
 !insertmacro MUI_UNPAGE_CONFIRM
+!define MUI_INSTFILESPAGE_FINISHHEADER_SUBTEXT "$uninstallOutcome"
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
@@ -250,6 +252,7 @@ FunctionEnd
 Section "Uninstall"
     !insertmacro UseNativeSystem
     GetFullPathName /SHORT $shortProgram "${PROGRAM}"
+    StrCpy $uninstallOutcome "$(MUI_UNTEXT_FINISH_SUBTITLE)"
     Call un.CloseRunningCopies
     Call un.DeleteProgram
     ${If} ${Errors}
@@ -273,6 +276,7 @@ again."
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     ${If} ${RebootFlag}
+        StrCpy $uninstallOutcome "Vornelle's file will be removed when Windows restarts."
         DetailPrint "${PROGRAM} will be removed when Windows restarts."
         MessageBox MB_OK|MB_ICONINFORMATION "Vornelle is still in use: its file, ${PROGRAM}, \
 will be removed when Windows restarts." /SD IDOK
