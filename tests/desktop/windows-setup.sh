@@ -169,8 +169,10 @@ echo "PASS: the uninstall left another screensaver chosen since alone"
 
 # --- A copy running while the installer or the uninstaller works, and a System32 that cannot be
 # written. An uninstaller run with _?= (the folder, by its short name: Wine would quote a long
-# one) works in place, so that its status is its own; the copy of itself it would otherwise
-# start leaves its launcher's status always 0.
+# one) works in place, so that its status is its own, and leaves only itself in the folder; the
+# copy of itself it would otherwise start leaves its launcher's status always 0.
+folder="$drive/Program Files/Vornelle"
+shortName() { winepath -s "$1" | tr -d '\r'; }
 sessionManagerKey='HKLM\System\CurrentControlSet\Control\Session Manager'
 markedForRestart() { regValue "$sessionManagerKey" PendingFileRenameOperations | grep -qi 'vornelle\.scr'; }
 fileState()
@@ -221,9 +223,12 @@ while read -r before action expectedStatus expectedFile expectedEntry; do
     if [ "$action" = install ]; then
         wine "$setup" /S || status=$?
     else
-        wine "$uninstaller" /S '_?=C:\PROGRA~1\Vornelle' || status=$?
-        rm -f "$drive/Program Files/Vornelle/uninstall.exe" "$drive/Program Files/Vornelle/"*.lnk
-        rmdir "$drive/Program Files/Vornelle" 2>/dev/null
+        wine "$uninstaller" /S "_?=$(shortName 'C:\Program Files\Vornelle')" || status=$?
+        if [ "$expectedEntry" = no ]; then
+            [ "$(ls "$folder")" = uninstall.exe ] ||
+                fail "$action with $before left in its folder: $(ls "$folder" | xargs)"
+            rm -r "$folder"
+        fi
     fi
     outcome="status $status, file $(fileState), entry $(entryState)"
     # A Windows status reaches us as its lowest 8 bits: 3010 as 194.
