@@ -136,24 +136,30 @@ bool spanWithPlainWindow();
 // does for a full-screen window. Does nothing otherwise.
 void raiseSpanningWindow();
 
-// Before SDL_Init, for a full-screen run: in a Wayland session, asks SDL for its Wayland driver
-// (X11 only should that fail) even where an X server for older programs is at hand too
-// (Xwayland), through which the run would see neither the outputs nor the pointer as they are.
-// Elsewhere, or where the user chose SDL's video driver, it asks for nothing.
-void preferNativeVideoDriver();
+// What this process does in a full-screen run.
+enum class ProcessRole
+{
+    Draws,       // sets up the display and runs the frame loop
+    WatchesRuns, // started one run per output, each a copy of it, and only watches them
+};
 
-// Before SDL_Init, after preferNativeVideoDriver, for a full-screen run with the scene already
-// made: where a full-screen window covers one output only and there are several (Wayland),
-// starts one run per output, each a copy of this process, scene included, shown full screen on
-// its own output. In each run it returns false at once, as it does where one run covers every
-// monitor (one output, X11, Windows) or the user chose the output. In this process it then
-// only watches the runs: when one ends (or this process is asked to end by SIGTERM, SIGINT or
-// SIGHUP) it ends the others, and once all have ended returns true with the status of the
-// first to end (0 to 255; 128 + N for one killed by signal N). Each run's standard error is
-// passed on when the run ends, but a set-up failure is reported once only, and so is a report
-// that repeats the first run's word for word (each run finds the compositor gone). Should this
-// process be killed, the runs end too.
-bool superviseRunPerOutput(int& status);
+// Before anything else touches SDL or the window system, for a full-screen run with the scene
+// already made. Where a full-screen window covers one output only and there are several
+// (Wayland), starts one run per output, each a copy of this process, scene included, shown full
+// screen on its own output: in each run it returns Draws, and in this process WatchesRuns. With
+// one output, where one window covers every monitor (X11, Windows), or where the user chose the
+// output, it starts nothing and returns Draws. In a Wayland session it also asks SDL for its
+// Wayland driver unless the user chose one.
+ProcessRole startRunPerOutput();
+
+// Where startRunPerOutput() returned WatchesRuns: when one run ends (or this process is asked
+// to end by SIGTERM, SIGINT or SIGHUP) ends the others, killing any that has not ended a second
+// later, and once all have ended returns the status of the first to end (0 to 255; 128 + N for
+// one killed by signal N). Each run's standard error is passed on when the run ends, but a
+// set-up failure is reported once only, and so is a report that repeats the first run's word for
+// word (each run finds the compositor gone). Should this process be killed, the runs end too,
+// stopped ones included.
+int watchRunsUntilAllEnd();
 
 // After SDL_SetVideoMode, in a full-screen run: the monitors now showing parts of the
 // full-screen window, relative to the window, in the window system's order; at least one. A

@@ -18,8 +18,13 @@
 #include <ctime>
 #include <string>
 
+#include "platform/Linux.h"
+
 namespace
 {
+
+using platform::linuxshared::sdlTriesFirst;
+using platform::linuxshared::setUnlessUserSet;
 
 // Drivers SDL falls back to when no display can be opened: they run, but nobody sees them.
 const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
@@ -139,8 +144,7 @@ void carryOnAfterBrokenPipe(int) {}
 // on a screen.
 bool userChoseDriver()
 {
-    const char* chosen = std::getenv("SDL_VIDEODRIVER");
-    return chosen != nullptr && chosen[0] != '\0';
+    return platform::linuxshared::isSet("SDL_VIDEODRIVER");
 }
 
 bool offersRandr(Display* display)
@@ -332,25 +336,37 @@ platform::PixelRect wholeVideoSurface()
 namespace platform
 {
 
-// In PlatformWayland.cpp: the same for a Wayland compositor, where SDL is to draw on one.
-void endProcessWhenCompositorLost();
-
-// Shared with PlatformWayland.cpp. SDL reads its settings from the environment; the user's own
-// word wins.
-void setUnlessUserSet(const char* variable, const char* value)
+void linuxshared::setUnlessUserSet(const char* variable, const char* value)
 {
     const int keepUserValue = 0;
     setenv(variable, value, keepUserValue);
 }
 
-// Shared with PlatformWayland.cpp. SDL_VIDEODRIVER is a comma-separated list that SDL tries in
-// order: true when it names `driver` first.
-bool sdlTriesFirst(const char* driver)
+bool linuxshared::isSet(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value != nullptr && value[0] != '\0';
+}
+
+bool linuxshared::sdlTriesFirst(const char* driver)
 {
     const char* drivers = std::getenv("SDL_VIDEODRIVER");
     const std::size_t length = std::strlen(driver);
     return drivers != nullptr && std::strncmp(drivers, driver, length) == 0 &&
            (drivers[length] == '\0' || drivers[length] == ',');
+}
+
+long long linuxshared::millisecondsNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+std::string linuxshared::sdlVideoDriver()
+{
+    char name[64] = "";
+    return SDL_VideoDriverName(name, sizeof name) != nullptr ? name : "";
 }
 
 void ensureStandardStreamsOpen()
@@ -372,7 +388,7 @@ void endProcessWhenDisplayLost()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGPIPE, &action, nullptr);
-    endProcessWhenCompositorLost();
+    linuxshared::endProcessWhenCompositorLost();
 }
 
 void spanEveryMonitor()
@@ -472,11 +488,7 @@ bool holdKeyboard()
 
 std::uint32_t millisecondTicks()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const std::uint64_t milliseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                                       static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<std::uint32_t>(milliseconds);
+    return static_cast<std::uint32_t>(linuxshared::millisecondsNow());
 }
 
 void preferDirectOpenGlOutput()
@@ -493,11 +505,11 @@ bool videoDriverReachesScreen()
 {
     if (userChoseDriver())
         return true;
-    char name[64] = "";
-    if (SDL_VideoDriverName(name, sizeof name) == nullptr)
+    const std::string name = linuxshared::sdlVideoDriver();
+    if (name.empty())
         return false;
     for (const char* invisible : kInvisibleDrivers)
-        if (std::strcmp(name, invisible) == 0)
+        if (name == invisible)
             return false;
     return true;
 }

@@ -266,11 +266,15 @@ void raiseSpanningWindow()
     SetForegroundWindow(window);
 }
 
-void preferNativeVideoDriver() {}
-
-bool superviseRunPerOutput(int&)
+// One window covers every monitor.
+ProcessRole startRunPerOutput()
 {
-    return false; // one window covers every monitor
+    return ProcessRole::Draws;
+}
+
+int watchRunsUntilAllEnd()
+{
+    return 0; // never asked: no runs are started
 }
 
 std::vector<PixelRect> monitorsOnWindow()

@@ -1,0 +1,35 @@
+// Private to the Linux sources of the platform (X11, Wayland and the runs per Wayland output):
+// what one of them does for the others. Not part of the program's view of the platform.
+#pragma once
+
+#include <string>
+
+namespace platform::linuxshared
+{
+
+// SDL reads its settings from the environment; the user's own word wins.
+void setUnlessUserSet(const char* variable, const char* value);
+
+// True when the environment gives the variable a value that is not empty.
+bool isSet(const char* variable);
+
+// SDL_VIDEODRIVER is a comma-separated list that SDL tries in order: true when it names
+// `driver` first.
+bool sdlTriesFirst(const char* driver);
+
+// In a Wayland session, unless the user chose SDL's video driver, asks SDL for its Wayland
+// driver (X11 only should that fail) even where Xwayland is at hand too: through it the run
+// would see neither the outputs nor the pointer as they are.
+void preferNativeVideoDriver();
+
+// Where SDL is to draw on a Wayland compositor: once the compositor is gone, the process ends at
+// once with status 1 and one line on standard error.
+void endProcessWhenCompositorLost();
+
+// Milliseconds on the monotonic clock, which no one can set back.
+long long millisecondsNow();
+
+// Once SDL has started: the name of its video driver ("x11", "wayland"); empty when it has none.
+std::string sdlVideoDriver();
+
+} // namespace platform::linuxshared
