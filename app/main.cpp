@@ -44,7 +44,6 @@ bool findHostWindow(int argc, char** argv, unsigned long& hostWindow)
 // Sets up the display and runs the frame loop; -1 when the display cannot be set up.
 int run(MetaballField& field, ContourRenderer& renderer, unsigned long hostWindow)
 {
-    platform::endProcessWhenDisplayLost();
     try
     {
         // Set up the display, then loop: input, time, update, draw, swap.

@@ -26,6 +26,14 @@ void preferNativeVideoDriver();
 // once with status 1 and one line on standard error.
 void endProcessWhenCompositorLost();
 
+// Before SDL_Init, for a full-screen run: no decorations drawn by libdecor, and where the
+// compositor scales an output, buffers at the output's own resolution.
+void prepareWaylandWindow();
+
+// Right after SDL_SetVideoMode: where SDL draws through Wayland, lets go of the pointer that the
+// SDL 1.2 API holds for a full-screen window.
+void leavePointerFree();
+
 // Milliseconds on the monotonic clock, which no one can set back.
 long long millisecondsNow();
 

@@ -1,4 +1,18 @@
-// Linux and other X11 desktops, with the SDL 1.2 API on either of its implementations.
+// X11 desktops on Linux, with the SDL 1.2 API on either of its implementations; also what all
+// Linux runs share (platform/Linux.h).
+// Does:
+// - standard streams on /dev/null where they were closed; the seed from the monotonic clock;
+// - the process's end, at once and with status 1, when the X server goes (the compositor's end
+//   is PlatformWayland.cpp's);
+// - one full-screen window over every monitor (RandR's monitors, else Xinerama's screens), kept
+//   out of the window manager's hands and resized as the desktop grows or shrinks;
+// - the desktop's mode from SDL; swap control requested through SDL;
+// - the keyboard held on a connection of our own, its keys passed on to SDL;
+// - drawing into a screensaver daemon's window, watched for its size and its end;
+// - the displays left to sleep; an invisible fallback driver told from one that shows.
+// Does not: a run per output (RunPerOutput.cpp, for Wayland); a plain window for spanning
+// (SDL's full-screen window covers the whole root); a swap call on the GL context (SDL makes
+// it); decorations, scaled outputs or the pointer's hold (Wayland's: PlatformWayland.cpp).
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -331,6 +345,56 @@ platform::PixelRect wholeVideoSurface()
                                surface != nullptr ? surface->h : 0};
 }
 
+void endProcessWhenDisplayLost()
+{
+    // Xlib keeps one such handler for the process; opening a display later sets its own only
+    // where none is set, and neither SDL nor the GL sets one.
+    XSetIOErrorHandler(endOnLostConnection);
+    struct sigaction action
+    {
+    };
+    action.sa_handler = carryOnAfterBrokenPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGPIPE, &action, nullptr);
+    platform::linuxshared::endProcessWhenCompositorLost();
+}
+
+void spanEveryMonitor()
+{
+    // With no driver named, SDL tries X11 first.
+    if (userChoseDriver() && !sdlTriesFirst("x11"))
+        return; // an X server at hand is not the one the run shows on
+    // The connection that follows the monitors and holds the keyboard later in the run.
+    Display* display = desktopConnection();
+    if (display == nullptr)
+        return; // SDL_Init will say what is wrong
+    const std::vector<platform::PixelRect> monitors = namedMonitors(display);
+    const bool oneMonitorFillsDesktop =
+        monitors.size() == 1 && sameRect(monitors.front(), wholeScreen(display));
+    // SDL takes its displays from RandR where the server offers it: with every output off (a
+    // headless or remote server, a laptop with its lid shut) it would find none and not start.
+    const bool sdlSeesWholeScreen = monitors.empty() && !offersRandr(display);
+    if (oneMonitorFillsDesktop || sdlSeesWholeScreen)
+        return;
+    for (const char* setting : kWholeRootSettings)
+        setUnlessUserSet(setting, "0");
+    setUnlessUserSet(kOverrideRedirectSetting, "1");
+    windowSpansDesktop = true;
+}
+
+void drawIntoHostWindow(platform::HostWindowId window)
+{
+    const bool replace = true;
+    setenv("SDL_WINDOWID", std::to_string(window).c_str(), replace);
+    // Without this the SDL 1.2 API on SDL2 cannot make an OpenGL context for a foreign window.
+    setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
+    // Set before SDL starts, SDL's own handler passes every error on to this one, and SDL puts
+    // this one back, not Xlib's, before it closes its connection at exit: errors that a window
+    // taken away leaves behind in the GL may arrive only then.
+    reportXError = XSetErrorHandler(quietAboutHostWindow);
+}
+
 } // namespace
 
 namespace platform
@@ -376,51 +440,35 @@ void ensureStandardStreamsOpen()
             open("/dev/null", O_RDWR); // the lowest free number, which is this stream's
 }
 
-void endProcessWhenDisplayLost()
+void beforeVideoStarts(HostWindowId hostWindow)
 {
-    // Xlib keeps one such handler for the process; opening a display later sets its own only
-    // where none is set, and neither SDL nor the GL sets one.
-    XSetIOErrorHandler(endOnLostConnection);
-    struct sigaction action
+    endProcessWhenDisplayLost();
+    if (hostWindow == kFullScreen)
     {
-    };
-    action.sa_handler = carryOnAfterBrokenPipe;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGPIPE, &action, nullptr);
-    linuxshared::endProcessWhenCompositorLost();
-}
-
-void spanEveryMonitor()
-{
-    // With no driver named, SDL tries X11 first.
-    if (userChoseDriver() && !sdlTriesFirst("x11"))
-        return; // an X server at hand is not the one the run shows on
-    // The connection that follows the monitors and holds the keyboard later in the run.
-    Display* display = desktopConnection();
-    if (display == nullptr)
-        return; // SDL_Init will say what is wrong
-    const std::vector<PixelRect> monitors = namedMonitors(display);
-    const bool oneMonitorFillsDesktop =
-        monitors.size() == 1 && sameRect(monitors.front(), wholeScreen(display));
-    // SDL takes its displays from RandR where the server offers it: with every output off (a
-    // headless or remote server, a laptop with its lid shut) it would find none and not start.
-    const bool sdlSeesWholeScreen = monitors.empty() && !offersRandr(display);
-    if (oneMonitorFillsDesktop || sdlSeesWholeScreen)
-        return;
-    for (const char* setting : kWholeRootSettings)
-        setUnlessUserSet(setting, "0");
-    setUnlessUserSet(kOverrideRedirectSetting, "1");
-    windowSpansDesktop = true;
+        spanEveryMonitor();
+        linuxshared::prepareWaylandWindow();
+    }
+    else
+        drawIntoHostWindow(hostWindow);
+    setUnlessUserSet(kOpenGlScalingVariable, "0");
+    setUnlessUserSet(kAllowScreenSaverVariable, "1");
 }
 
 // SDL's full-screen window, kept out of the window manager's hands, covers the whole root.
-bool spanWithPlainWindow()
+FullScreenMode fullScreenMode()
 {
-    return false;
+    const bool plainWindow = false;
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    if (info == nullptr)
+        return {DesktopMode{0, 0, 0},
+                plainWindow}; // SDL_SetVideoMode reads zeros as "the current mode"
+    return {DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel}, plainWindow};
 }
 
-void raiseSpanningWindow() {}
+void afterVideoModeSet()
+{
+    linuxshared::leavePointerFree();
+}
 
 std::vector<PixelRect> monitorsOnWindow()
 {
@@ -491,16 +539,6 @@ std::uint32_t millisecondTicks()
     return static_cast<std::uint32_t>(linuxshared::millisecondsNow());
 }
 
-void preferDirectOpenGlOutput()
-{
-    setUnlessUserSet(kOpenGlScalingVariable, "0");
-}
-
-void letDisplaysSleep()
-{
-    setUnlessUserSet(kAllowScreenSaverVariable, "1");
-}
-
 bool videoDriverReachesScreen()
 {
     if (userChoseDriver())
@@ -522,31 +560,9 @@ void requestSwapInterval(int interval)
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, interval);
 }
 
-void applySwapInterval() {}
-
-DesktopMode desktopMode()
-{
-    const SDL_VideoInfo* info = SDL_GetVideoInfo();
-    if (info == nullptr)
-        return DesktopMode{0, 0, 0}; // SDL_SetVideoMode reads zeros as "the current mode"
-    return DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel};
-}
-
 bool hostWindowsSupported()
 {
     return true;
-}
-
-void drawIntoHostWindow(HostWindowId window)
-{
-    const bool replace = true;
-    setenv("SDL_WINDOWID", std::to_string(window).c_str(), replace);
-    // Without this the SDL 1.2 API on SDL2 cannot make an OpenGL context for a foreign window.
-    setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
-    // Set before SDL starts, SDL's own handler passes every error on to this one, and SDL puts
-    // this one back, not Xlib's, before it closes its connection at exit: errors that a window
-    // taken away leaves behind in the GL may arrive only then.
-    reportXError = XSetErrorHandler(quietAboutHostWindow);
 }
 
 HostWindowLookup hostWindowMode(HostWindowId window, DesktopMode& mode)

@@ -1,7 +1,13 @@
-// Wayland sessions on Linux: SDL's own Wayland driver rather than the X server a session may
-// also offer (Xwayland); each run (RunPerOutput.cpp starts one per output) at its output's own
-// resolution, without decorations, finding the pointer only once it is over the window and
-// leaving it free, and ending at once with status 1 when the compositor goes.
+// Wayland sessions on Linux, beside PlatformLinux.cpp, which does the rest.
+// Does:
+// - SDL's own Wayland driver first, rather than the X server a session may also offer
+//   (Xwayland);
+// - the process's end, at once and with status 1, when the compositor goes;
+// - full screen without decorations, in buffers at the output's own resolution, whose size
+//   drawableSize() tells;
+// - the pointer's first sighting told from motion, and the pointer left free.
+// Does not: the runs per output (RunPerOutput.cpp); monitors (a run covers one output, which
+// monitorsOnWindow() takes for the whole window); the keyboard's hold (Wayland lends none).
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -185,13 +191,9 @@ void linuxshared::endProcessWhenCompositorLost()
 }
 
 // SDL reads these settings from the environment; the user's own word wins.
-void leaveFullScreenWindowUndecorated()
+void linuxshared::prepareWaylandWindow()
 {
     setUnlessUserSet(kDecorationLibraryVariable, "0");
-}
-
-void drawAtOutputResolution()
-{
     if (isSet("WAYLAND_DISPLAY"))
         setUnlessUserSet(kOutputResolutionVariable, "1");
 }
@@ -223,7 +225,7 @@ bool pointerFirstSeenAsMotion()
 // on either request (it does once the window is shown under the pointer), the pointer's motion
 // goes to the run under it, whichever output that is. The grab goes first: letting go of the
 // lock while the grab stands would have SDL confine the pointer instead.
-void leavePointerFree()
+void linuxshared::leavePointerFree()
 {
     void* window = sdl2WaylandWindow();
     if (window == nullptr)

@@ -1,9 +1,18 @@
-// Windows, with classic SDL 1.2 (its Win32 video driver and WGL). The desktop's mode comes
-// from the GDI, the seed from the system's tick count, swap control from WGL's extension. With
-// one monitor the window is SDL's full-screen mode; with several, SDL's full-screen mode would
-// cover the primary one only, so the window is a plain topmost one without a frame over the
-// whole virtual screen, each monitor drawn in its own viewport. Screensaver daemons lending
-// windows are X11's; Windows previews are not handled here.
+// Windows, with classic SDL 1.2 (its Win32 video driver and WGL).
+// Does:
+// - standard streams on the null device where the program was started without them;
+// - the seed from the system's tick count; the desktop's mode from the GDI;
+// - swap control through WGL's extension, on the context the mode made;
+// - with one monitor, SDL's full-screen mode; with several, where SDL's would cover the primary
+//   one only, a plain topmost window without a frame over the whole virtual screen, each
+//   monitor drawn in its own viewport and followed when monitors change;
+// - the displays left to sleep.
+// Does not: host windows (screensaver daemons lending windows are X11's; Windows previews are
+// another protocol, not handled); runs per output (one window covers every monitor); an end
+// when the display goes (no connection another program can take away); an invisible driver's
+// check (SDL's dummy driver starts only when named); the keyboard's hold (Windows gives the keys
+// to a screensaver on top); resizing the window with the desktop (it keeps its first size);
+// scaling, decorations or the pointer's hold (classic SDL needs no setting for them).
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -141,68 +150,27 @@ platform::PixelRect wholeVideoSurface()
                                surface != nullptr ? surface->h : 0};
 }
 
-} // namespace
-
-namespace platform
+// Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports, and
+// changes the display mode to do so: with several monitors the window is placed over the
+// whole virtual screen instead.
+void spanEveryMonitor()
 {
-
-void ensureStandardStreamsOpen()
-{
-    for (int descriptor = 0; descriptor <= 2; ++descriptor)
-    {
-        // -2: the C library's mark for a stream a program without a console never had.
-        const intptr_t handle = _get_osfhandle(descriptor);
-        if (handle == -1 || handle == -2)
-            openOnNullDevice(descriptor);
-    }
+    spanning = severalMonitors();
+    if (!spanning)
+        return;
+    const platform::PixelRect desktop = virtualScreen();
+    char position[32];
+    std::snprintf(position, sizeof position, "%d,%d", desktop.x, desktop.y);
+    setUnlessUserSet(kWindowPositionVariable, position);
 }
 
-// Windows' display is no connection that another program can take away under us.
-void endProcessWhenDisplayLost() {}
-
-// Classic SDL draws OpenGL modes straight to the screen: there is no scaling to turn off.
-void preferDirectOpenGlOutput() {}
-
-void letDisplaysSleep()
+void raiseSpanningWindow()
 {
-    setUnlessUserSet(kAllowScreenSaverVariable, "1");
-}
-
-// Classic SDL's Win32 driver draws no decorations on a full-screen window.
-void leaveFullScreenWindowUndecorated() {}
-
-// Classic SDL's Win32 driver opens the mode at the desktop's own size in pixels.
-void drawAtOutputResolution() {}
-
-PixelSize drawableSize()
-{
-    const PixelRect whole = wholeVideoSurface();
-    return PixelSize{whole.width, whole.height};
-}
-
-std::uint32_t millisecondTicks()
-{
-    return GetTickCount();
-}
-
-// SDL's Win32 drivers (windib, directx) draw on the desktop; its dummy driver starts only
-// when asked for by name, never as a fallback.
-bool videoDriverReachesScreen()
-{
-    return true;
-}
-
-// In full screen, SDL reads the mouse's motion itself from the start: its first report is real
-// motion. A plain window learns where the cursor is from the first message Windows sends it
-// once it lies under the cursor, which SDL reports as a motion from the window's corner.
-bool pointerFirstSeenAsMotion()
-{
-    return spanning;
-}
-
-void requestSwapInterval(int interval)
-{
-    requestedSwapInterval = interval;
+    const HWND window = sdlWindow();
+    if (!spanning || window == nullptr)
+        return;
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(window);
 }
 
 void applySwapInterval()
@@ -221,49 +189,30 @@ void applySwapInterval()
         setSwapInterval(requestedSwapInterval);
 }
 
-DesktopMode desktopMode()
+} // namespace
+
+namespace platform
 {
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr)
-        return DesktopMode{0, 0, 0}; // SDL_SetVideoMode reads zeros as "the current mode"
-    DesktopMode mode{GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
-                     GetDeviceCaps(screen, BITSPIXEL)};
-    ReleaseDC(nullptr, screen);
-    if (spanning)
+
+void ensureStandardStreamsOpen()
+{
+    for (int descriptor = 0; descriptor <= 2; ++descriptor)
     {
-        const PixelRect desktop = virtualScreen();
-        mode.width = desktop.width;
-        mode.height = desktop.height;
+        // -2: the C library's mark for a stream a program without a console never had.
+        const intptr_t handle = _get_osfhandle(descriptor);
+        if (handle == -1 || handle == -2)
+            openOnNullDevice(descriptor);
     }
-    return mode;
 }
 
-// Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports, and
-// changes the display mode to do so: with several monitors the window is placed over the
-// whole virtual screen instead.
-void spanEveryMonitor()
+std::uint32_t millisecondTicks()
 {
-    spanning = severalMonitors();
-    if (!spanning)
-        return;
-    const PixelRect desktop = virtualScreen();
-    char position[32];
-    std::snprintf(position, sizeof position, "%d,%d", desktop.x, desktop.y);
-    setUnlessUserSet(kWindowPositionVariable, position);
+    return GetTickCount();
 }
 
-bool spanWithPlainWindow()
+bool hostWindowsSupported()
 {
-    return spanning;
-}
-
-void raiseSpanningWindow()
-{
-    const HWND window = sdlWindow();
-    if (!spanning || window == nullptr)
-        return;
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(window);
+    return false;
 }
 
 // One window covers every monitor.
@@ -275,6 +224,68 @@ ProcessRole startRunPerOutput()
 int watchRunsUntilAllEnd()
 {
     return 0; // never asked: no runs are started
+}
+
+void beforeVideoStarts(HostWindowId hostWindow)
+{
+    if (hostWindow == kFullScreen)
+        spanEveryMonitor();
+    setUnlessUserSet(kAllowScreenSaverVariable, "1");
+}
+
+// SDL's Win32 drivers (windib, directx) draw on the desktop; its dummy driver starts only
+// when asked for by name, never as a fallback.
+bool videoDriverReachesScreen()
+{
+    return true;
+}
+
+void requestSwapInterval(int interval)
+{
+    requestedSwapInterval = interval;
+}
+
+FullScreenMode fullScreenMode()
+{
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr)
+        return {DesktopMode{0, 0, 0},
+                spanning}; // SDL_SetVideoMode reads zeros as "the current mode"
+    DesktopMode mode{GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
+                     GetDeviceCaps(screen, BITSPIXEL)};
+    ReleaseDC(nullptr, screen);
+    if (spanning)
+    {
+        const PixelRect desktop = virtualScreen();
+        mode.width = desktop.width;
+        mode.height = desktop.height;
+    }
+    return {mode, spanning};
+}
+
+HostWindowLookup hostWindowMode(HostWindowId, DesktopMode&)
+{
+    return HostWindowLookup::Missing;
+}
+
+void afterVideoModeSet()
+{
+    applySwapInterval();
+    raiseSpanningWindow();
+}
+
+PixelSize drawableSize()
+{
+    const PixelRect whole = wholeVideoSurface();
+    return PixelSize{whole.width, whole.height};
+}
+
+// In full screen, SDL reads the mouse's motion itself from the start: its first report is real
+// motion. A plain window learns where the cursor is from the first message Windows sends it
+// once it lies under the cursor, which SDL reports as a motion from the window's corner.
+bool pointerFirstSeenAsMotion()
+{
+    return spanning;
 }
 
 std::vector<PixelRect> monitorsOnWindow()
@@ -313,20 +324,6 @@ bool windowFollowsDesktop(int&, int&)
 bool holdKeyboard()
 {
     return false;
-}
-
-void leavePointerFree() {}
-
-bool hostWindowsSupported()
-{
-    return false;
-}
-
-void drawIntoHostWindow(HostWindowId) {}
-
-HostWindowLookup hostWindowMode(HostWindowId, DesktopMode&)
-{
-    return HostWindowLookup::Missing;
 }
 
 bool hostWindowGone()
