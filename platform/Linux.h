@@ -7,9 +7,6 @@
 namespace platform::linuxshared
 {
 
-// SDL reads its settings from the environment; the user's own word wins.
-void setUnlessUserSet(const char* variable, const char* value);
-
 // True when the environment gives the variable a value that is not empty.
 bool isSet(const char* variable);
 

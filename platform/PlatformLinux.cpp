@@ -32,23 +32,20 @@
 #include <ctime>
 #include <string>
 
+#include "platform/Common.h"
 #include "platform/Linux.h"
 
 namespace
 {
 
+using platform::common::setUnlessUserSet;
 using platform::linuxshared::sdlTriesFirst;
-using platform::linuxshared::setUnlessUserSet;
 
 // Drivers SDL falls back to when no display can be opened: they run, but nobody sees them.
 const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 
 // The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
-
-// Unless set to 1, SDL suspends the X server's screen saver (and with it DPMS) and asks the
-// desktop's session bus to inhibit idleness for as long as it runs.
-const char* const kAllowScreenSaverVariable = "SDL_VIDEO_ALLOW_SCREENSAVER";
 
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
 Display* watcher = nullptr;
@@ -304,21 +301,9 @@ std::vector<platform::PixelRect> desktopMonitors(Display* display)
     return monitors;
 }
 
-bool sameRect(const platform::PixelRect& a, const platform::PixelRect& b)
-{
-    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-}
-
-bool overlap(const platform::PixelRect& a, const platform::PixelRect& b)
-{
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-           b.y < a.y + a.height;
-}
-
 bool sdlWindow(SDL_SysWMinfo& info)
 {
-    SDL_VERSION(&info.version);
-    return SDL_GetWMInfo(&info) > 0 && info.subsystem == SDL_SYSWM_X11 &&
+    return platform::common::sdlWindowInfo(info) && info.subsystem == SDL_SYSWM_X11 &&
            info.info.x11.display != nullptr && info.info.x11.window != None;
 }
 
@@ -336,13 +321,6 @@ bool sdlWindowOnRoot(Display* display, platform::PixelRect& onRoot)
     onRoot.height = attributes.height;
     return XTranslateCoordinates(display, info.info.x11.window, attributes.root, 0, 0, &onRoot.x,
                                  &onRoot.y, &child) != 0;
-}
-
-platform::PixelRect wholeVideoSurface()
-{
-    const SDL_Surface* surface = SDL_GetVideoSurface();
-    return platform::PixelRect{0, 0, surface != nullptr ? surface->w : 0,
-                               surface != nullptr ? surface->h : 0};
 }
 
 void endProcessWhenDisplayLost()
@@ -371,7 +349,7 @@ void spanEveryMonitor()
         return; // SDL_Init will say what is wrong
     const std::vector<platform::PixelRect> monitors = namedMonitors(display);
     const bool oneMonitorFillsDesktop =
-        monitors.size() == 1 && sameRect(monitors.front(), wholeScreen(display));
+        monitors.size() == 1 && platform::common::sameRect(monitors.front(), wholeScreen(display));
     // SDL takes its displays from RandR where the server offers it: with every output off (a
     // headless or remote server, a laptop with its lid shut) it would find none and not start.
     const bool sdlSeesWholeScreen = monitors.empty() && !offersRandr(display);
@@ -399,12 +377,6 @@ void drawIntoHostWindow(platform::HostWindowId window)
 
 namespace platform
 {
-
-void linuxshared::setUnlessUserSet(const char* variable, const char* value)
-{
-    const int keepUserValue = 0;
-    setenv(variable, value, keepUserValue);
-}
 
 bool linuxshared::isSet(const char* variable)
 {
@@ -451,7 +423,7 @@ void beforeVideoStarts(HostWindowId hostWindow)
     else
         drawIntoHostWindow(hostWindow);
     setUnlessUserSet(kOpenGlScalingVariable, "0");
-    setUnlessUserSet(kAllowScreenSaverVariable, "1");
+    common::letDisplaysSleep();
 }
 
 // SDL's full-screen window, kept out of the window manager's hands, covers the whole root.
@@ -475,21 +447,13 @@ std::vector<PixelRect> monitorsOnWindow()
     PixelRect window{};
     SDL_SysWMinfo info;
     if (!sdlWindow(info))
-        return {wholeVideoSurface()}; // not on X11: no X server need be asked
+        return {common::wholeVideoSurface()}; // not on X11: no X server need be asked
     Display* display = desktopConnection();
     if (display == nullptr || !sdlWindowOnRoot(display, window))
-        return {wholeVideoSurface()};
+        return {common::wholeVideoSurface()};
     readDesktopEvents();
     monitorsChanged = false;
-
-    std::vector<PixelRect> onWindow;
-    for (const PixelRect& monitor : desktopMonitors(display))
-        if (overlap(monitor, window))
-            onWindow.push_back(PixelRect{monitor.x - window.x, monitor.y - window.y, monitor.width,
-                                         monitor.height});
-    if (onWindow.empty())
-        onWindow.push_back(PixelRect{0, 0, window.width, window.height});
-    return onWindow;
+    return common::monitorsOnWindow(desktopMonitors(display), window);
 }
 
 bool monitorsMayHaveChanged()

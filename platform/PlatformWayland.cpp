@@ -22,13 +22,14 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/Common.h"
 #include "platform/Linux.h"
 
 namespace
 {
 
+using platform::common::setUnlessUserSet;
 using platform::linuxshared::isSet;
-using platform::linuxshared::setUnlessUserSet;
 
 const char* const kVideoDriverVariable = "SDL_VIDEODRIVER";
 // Wayland first; X11 (Xwayland) should the compositor not let SDL in.
@@ -200,9 +201,8 @@ void linuxshared::prepareWaylandWindow()
 
 PixelSize drawableSize()
 {
-    const SDL_Surface* surface = SDL_GetVideoSurface();
-    const PixelSize ofSurface{surface != nullptr ? surface->w : 0,
-                              surface != nullptr ? surface->h : 0};
+    const PixelRect surface = common::wholeVideoSurface();
+    const PixelSize ofSurface{surface.width, surface.height};
     void* window = openGlScaledBySdl() ? nullptr : sdl2WaylandWindow();
     if (window == nullptr)
         return ofSurface;

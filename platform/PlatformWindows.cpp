@@ -27,12 +27,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Common.h"
+
 namespace
 {
 
-// Unless set to 1, SDL's Win32 driver refuses Windows' requests to start the screen saver or
-// to turn the displays off while a full-screen mode is set.
-const char* const kAllowScreenSaverVariable = "SDL_VIDEO_ALLOW_SCREENSAVER";
 // "X,Y": where SDL's Win32 driver puts the top-left corner of a window that is not full screen.
 const char* const kWindowPositionVariable = "SDL_VIDEO_WINDOW_POS";
 
@@ -52,13 +51,6 @@ struct MonitorLayout
     platform::PixelRect bounds;
 };
 MonitorLayout layoutSeen{};
-
-// SDL reads its settings from the C library's environment; the user's own word wins.
-void setUnlessUserSet(const char* variable, const char* value)
-{
-    if (std::getenv(variable) == nullptr)
-        _putenv_s(variable, value);
-}
 
 // The extension string is a list of names separated by spaces; a name must match whole, not
 // as the beginning of a longer one ("WGL_EXT_swap_control_tear").
@@ -91,11 +83,6 @@ void openOnNullDevice(int descriptor)
 bool severalMonitors()
 {
     return GetSystemMetrics(SM_CMONITORS) > 1;
-}
-
-bool sameRect(const platform::PixelRect& a, const platform::PixelRect& b)
-{
-    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
 }
 
 // The rectangle around every monitor, in desktop coordinates, where the primary monitor's
@@ -131,8 +118,7 @@ std::vector<platform::PixelRect> desktopMonitors()
 HWND sdlWindow()
 {
     SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    return SDL_GetWMInfo(&info) > 0 ? info.window : nullptr;
+    return platform::common::sdlWindowInfo(info) ? info.window : nullptr;
 }
 
 // Where the top-left corner of SDL's drawing area lies on the desktop.
@@ -141,13 +127,6 @@ bool sdlWindowOrigin(POINT& origin)
     origin = POINT{0, 0};
     const HWND window = sdlWindow();
     return window != nullptr && ClientToScreen(window, &origin);
-}
-
-platform::PixelRect wholeVideoSurface()
-{
-    const SDL_Surface* surface = SDL_GetVideoSurface();
-    return platform::PixelRect{0, 0, surface != nullptr ? surface->w : 0,
-                               surface != nullptr ? surface->h : 0};
 }
 
 // Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports, and
@@ -161,7 +140,7 @@ void spanEveryMonitor()
     const platform::PixelRect desktop = virtualScreen();
     char position[32];
     std::snprintf(position, sizeof position, "%d,%d", desktop.x, desktop.y);
-    setUnlessUserSet(kWindowPositionVariable, position);
+    platform::common::setUnlessUserSet(kWindowPositionVariable, position);
 }
 
 void raiseSpanningWindow()
@@ -230,7 +209,7 @@ void beforeVideoStarts(HostWindowId hostWindow)
 {
     if (hostWindow == kFullScreen)
         spanEveryMonitor();
-    setUnlessUserSet(kAllowScreenSaverVariable, "1");
+    common::letDisplaysSleep();
 }
 
 // SDL's Win32 drivers (windib, directx) draw on the desktop; its dummy driver starts only
@@ -276,7 +255,7 @@ void afterVideoModeSet()
 
 PixelSize drawableSize()
 {
-    const PixelRect whole = wholeVideoSurface();
+    const PixelRect whole = common::wholeVideoSurface();
     return PixelSize{whole.width, whole.height};
 }
 
@@ -291,16 +270,12 @@ bool pointerFirstSeenAsMotion()
 std::vector<PixelRect> monitorsOnWindow()
 {
     POINT origin{};
+    const PixelRect surface = common::wholeVideoSurface();
     if (!spanning || !sdlWindowOrigin(origin))
-        return {wholeVideoSurface()};
+        return {surface};
     layoutSeen = currentLayout();
-    std::vector<PixelRect> onWindow;
-    for (const PixelRect& monitor : desktopMonitors())
-        onWindow.push_back(
-            PixelRect{monitor.x - origin.x, monitor.y - origin.y, monitor.width, monitor.height});
-    if (onWindow.empty())
-        onWindow.push_back(wholeVideoSurface());
-    return onWindow;
+    return common::monitorsOnWindow(desktopMonitors(),
+                                    PixelRect{origin.x, origin.y, surface.width, surface.height});
 }
 
 // A monitor added, removed or resized changes the count or the rectangle around them all. The
@@ -310,7 +285,7 @@ bool monitorsMayHaveChanged()
     if (!spanning)
         return false;
     const MonitorLayout now = currentLayout();
-    return now.count != layoutSeen.count || !sameRect(now.bounds, layoutSeen.bounds);
+    return now.count != layoutSeen.count || !common::sameRect(now.bounds, layoutSeen.bounds);
 }
 
 // The window keeps the size it was made with; only the monitors within it are followed.
