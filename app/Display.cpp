@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/SDLError.h"
+#include "app/Viewports.h"
 #include "platform/Platform.h"
 
 namespace
@@ -16,10 +17,6 @@ const Uint32 kVideoModeFlags = SDL_FULLSCREEN | SDL_OPENGL | SDL_HWSURFACE;
 const Uint32 kSpanningWindowFlags = SDL_NOFRAME | SDL_OPENGL | SDL_HWSURFACE;
 const Uint32 kHostWindowFlags = SDL_OPENGL | SDL_HWSURFACE;
 const int kSwapInterval = 1;
-const double kWorldHalfSize = 500.0;
-
-// The size of the GL's buffers at the last look; none before the first.
-platform::PixelSize drawableSeen{0, 0};
 
 void startVideo(platform::HostWindowId hostWindow)
 {
@@ -120,23 +117,4 @@ void resizeDisplayInWindow(const platform::DesktopMode& mode)
     // daemon's window passes through, and after a storm of them Mesa's software GL reads
     // memory it has already freed when the process closes its display at exit.
     reshape(mode.width, mode.height);
-}
-
-void followDrawableSize()
-{
-    const platform::PixelSize drawable = platform::drawableSize();
-    if (drawable.width == drawableSeen.width && drawable.height == drawableSeen.height)
-        return;
-    drawableSeen = drawable;
-    reshape(drawable.width, drawable.height);
-}
-
-void reshape(int width, int height)
-{
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-kWorldHalfSize, kWorldHalfSize, -kWorldHalfSize, kWorldHalfSize, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
 }
