@@ -89,20 +89,20 @@ int watchRunsUntilAllEnd();
 
 // --- Before SDL_Init, in the process that draws.
 
-// Everything SDL must find in place when it starts, for a full-screen run (kFullScreen) or one
-// in a daemon's window. Both: once any connection the process holds to the window system (SDL's,
-// the GL's or the platform's own) is found broken, because the server or compositor ended or
-// another client closed it, the process ends at once with status 1 and one line on standard
-// error, tearing nothing down (every teardown would talk to the lost server, and some wait for
-// its answer for ever); SDL draws OpenGL modes straight to the screen rather than into a buffer
-// it scales; the window system's screen saver and display power saving keep their own schedule
-// (SDL would hold both off, as a video player wants, keeping the displays lit all night).
-// Full screen: where the desktop is shown on several monitors (or one that does not fill it),
-// one window over the whole desktop, kept out of any window manager's hands; no decorations
-// drawn by a library of SDL's own (which writes to standard error where it finds nothing to
-// draw them with); on outputs the window system scales, buffers at the output's own resolution.
-// In a host window: SDL draws there with OpenGL instead of opening a window of its own. Settings
-// the user made in the environment are left as they are.
+// Everything SDL must find in place when it starts, for a full-screen run (kFullScreen) or one in a
+// daemon's window. Both: once any connection the process holds to the window system (SDL's, the
+// GL's or the platform's own; where one can be lost under a running program) is found broken,
+// because the server or compositor ended or another client closed it, the process ends at once with
+// status 1 and one line on standard error, tearing nothing down (every teardown would talk to the
+// lost server, and some wait for its answer for ever); SDL draws OpenGL modes straight to the
+// screen rather than into a buffer it scales; the window system's screen saver and display power
+// saving keep their own schedule (SDL would hold both off, as a video player wants, keeping the
+// displays lit all night). Full screen: where the desktop is shown on several monitors (or one that
+// does not fill it), one window over the whole desktop, kept out of any window manager's hands; no
+// decorations drawn by a library of SDL's own (which writes to standard error where it finds
+// nothing to draw them with); on outputs the window system scales, buffers at the output's own
+// resolution. In a host window: SDL draws there with OpenGL instead of opening a window of its own.
+// Settings the user made in the environment are left as they are.
 void beforeVideoStarts(HostWindowId hostWindow);
 
 // --- After SDL_Init, before SDL_SetVideoMode.

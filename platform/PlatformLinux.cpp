@@ -430,10 +430,10 @@ void beforeVideoStarts(HostWindowId hostWindow)
 FullScreenMode fullScreenMode()
 {
     const bool plainWindow = false;
+    // SDL_SetVideoMode reads zeros as "the current mode".
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (info == nullptr)
-        return {DesktopMode{0, 0, 0},
-                plainWindow}; // SDL_SetVideoMode reads zeros as "the current mode"
+        return {DesktopMode{0, 0, 0}, plainWindow};
     return {DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel}, plainWindow};
 }
 

@@ -226,10 +226,10 @@ void requestSwapInterval(int interval)
 
 FullScreenMode fullScreenMode()
 {
+    // SDL_SetVideoMode reads zeros as "the current mode".
     HDC screen = GetDC(nullptr);
     if (screen == nullptr)
-        return {DesktopMode{0, 0, 0},
-                spanning}; // SDL_SetVideoMode reads zeros as "the current mode"
+        return {DesktopMode{0, 0, 0}, spanning};
     DesktopMode mode{GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
                      GetDeviceCaps(screen, BITSPIXEL)};
     ReleaseDC(nullptr, screen);

@@ -39,8 +39,8 @@ const char* const kFullScreenHeadVariable = "SDL_VIDEO_FULLSCREEN_HEAD";
 
 const int kSetupFailureStatus = 255;  // what main's -1 becomes
 const int kSignalledStatusBase = 128; // a run killed by signal N ends the program with 128 + N
-// A run asked to end that has not ended by then is killed: until it ends its output stays
-// frozen under the user's eyes. Long enough for a run to tear down on a software GL.
+// A run asked to end that has not ended by then is killed: until it ends, its output stays
+// frozen under the user's eyes. Killed while still tearing down, it counts as a normal end.
 const int kEndingGraceMilliseconds = 1000;
 // What a run writes to standard error is held until it ends; beyond this it is dropped.
 const std::size_t kMaxHeldReport = 64 * 1024;
