@@ -215,7 +215,8 @@ TEST(EventExit, APressOfLeftMiddleOrRightEndsAUsersRunNotTheWheelNorARelease)
     {
         EXPECT_TRUE(handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button)));
         EXPECT_FALSE(handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONUP, button)));
-        EXPECT_FALSE(handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button), RunOwner::HostDaemon));
+        EXPECT_FALSE(
+            handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button), RunOwner::HostDaemon));
     }
     for (Uint8 wheel : {SDL_BUTTON_WHEELUP, SDL_BUTTON_WHEELDOWN})
         EXPECT_FALSE(handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, wheel)));
