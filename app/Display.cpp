@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/SDLError.h"
+#include "app/Viewports.h"
 #include "platform/Platform.h"
 
 namespace
@@ -16,15 +17,10 @@ const Uint32 kVideoModeFlags = SDL_FULLSCREEN | SDL_OPENGL | SDL_HWSURFACE;
 const Uint32 kSpanningWindowFlags = SDL_NOFRAME | SDL_OPENGL | SDL_HWSURFACE;
 const Uint32 kHostWindowFlags = SDL_OPENGL | SDL_HWSURFACE;
 const int kSwapInterval = 1;
-const double kWorldHalfSize = 500.0;
 
-// The size of the GL's buffers at the last look; none before the first.
-platform::PixelSize drawableSeen{0, 0};
-
-void startVideo()
+void startVideo(platform::HostWindowId hostWindow)
 {
-    platform::preferDirectOpenGlOutput();
-    platform::letDisplaysSleep();
+    platform::beforeVideoStarts(hostWindow);
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         throw SDLError("Unable to init SDL");
     // Without a display SDL may start an invisible driver instead of failing; running there
@@ -36,9 +32,9 @@ void startVideo()
     }
 }
 
-void startVideoWithOpenGl()
+void startVideoWithOpenGl(platform::HostWindowId hostWindow)
 {
-    startVideo();
+    startVideo(hostWindow);
     std::atexit(SDL_Quit);
 
     SDL_WM_SetCaption(kCaption, nullptr);
@@ -60,7 +56,7 @@ bool openVideoMode(const platform::DesktopMode& mode, Uint32 flags)
     SDL_Surface* screen = SDL_SetVideoMode(mode.width, mode.height, mode.bitsPerPixel, flags);
     if (screen == nullptr)
         return false;
-    platform::applySwapInterval();
+    platform::afterVideoModeSet();
 
     setInitialGlState();
     reshape(screen->w, screen->h);
@@ -96,23 +92,17 @@ std::string unusableWindowMessage(unsigned long window, platform::HostWindowLook
 
 void setupDisplay()
 {
-    platform::spanEveryMonitor();
-    platform::leaveFullScreenWindowUndecorated();
-    platform::drawAtOutputResolution();
-    startVideoWithOpenGl();
+    startVideoWithOpenGl(platform::kFullScreen);
     SDL_ShowCursor(SDL_DISABLE);
-    const Uint32 flags = platform::spanWithPlainWindow() ? kSpanningWindowFlags : kVideoModeFlags;
-    setVideoMode(platform::desktopMode(), flags);
-    platform::raiseSpanningWindow();
-    platform::leavePointerFree();
+    const platform::FullScreenMode fullScreen = platform::fullScreenMode();
+    setVideoMode(fullScreen.mode, fullScreen.plainWindow ? kSpanningWindowFlags : kVideoModeFlags);
     followDrawableSize();
     platform::holdKeyboard();
 }
 
 void setupDisplayInWindow(unsigned long hostWindow)
 {
-    platform::drawIntoHostWindow(hostWindow);
-    startVideoWithOpenGl();
+    startVideoWithOpenGl(hostWindow);
     platform::DesktopMode mode{};
     const platform::HostWindowLookup lookup = platform::hostWindowMode(hostWindow, mode);
     if (lookup != platform::HostWindowLookup::Usable)
@@ -127,23 +117,4 @@ void resizeDisplayInWindow(const platform::DesktopMode& mode)
     // daemon's window passes through, and after a storm of them Mesa's software GL reads
     // memory it has already freed when the process closes its display at exit.
     reshape(mode.width, mode.height);
-}
-
-void followDrawableSize()
-{
-    const platform::PixelSize drawable = platform::drawableSize();
-    if (drawable.width == drawableSeen.width && drawable.height == drawableSeen.height)
-        return;
-    drawableSeen = drawable;
-    reshape(drawable.width, drawable.height);
-}
-
-void reshape(int width, int height)
-{
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-kWorldHalfSize, kWorldHalfSize, -kWorldHalfSize, kWorldHalfSize, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
 }

@@ -1,4 +1,5 @@
-// The full-screen OpenGL display and the world projection every drawing relies on.
+// The full-screen OpenGL display, or one in a screensaver daemon's window, set up with the world
+// projection (app/Viewports.h) every drawing relies on.
 #pragma once
 
 #include "platform/Platform.h"
@@ -21,13 +22,3 @@ void setupDisplayInWindow(unsigned long hostWindow);
 // projection follow it. SDL's video surface keeps the size it was opened at; nothing draws
 // into it.
 void resizeDisplayInWindow(const platform::DesktopMode& mode);
-
-// After setupDisplay, before each frame: when the buffers the GL draws into have taken a new
-// size in pixels since the last look (on a scaled output, the output's own resolution, which
-// may become known only once the window is shown there), reshape() follows them. Asks the
-// window system nothing.
-void followDrawableSize();
-
-// Maps the world square -500..500 (both axes, depth -1..1) onto a width x height pixel
-// viewport, stretched to its shape.
-void reshape(int width, int height);

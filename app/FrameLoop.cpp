@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "app/Display.h"
-#include "app/MonitorViewports.h"
+#include "app/Viewports.h"
 #include "field/MetaballField.h"
 #include "platform/Platform.h"
 #include "render/ContourRenderer.h"
@@ -43,10 +43,10 @@ bool pointerWasTouched()
 }
 
 // Takes at most one event: any others wait for the frames after this one.
-bool nextEventEndsRun(RunOwner owner)
+bool handleNextEventEndsRun(RunOwner owner)
 {
     SDL_Event event;
-    return SDL_PollEvent(&event) != 0 && eventEndsRun(event, owner);
+    return SDL_PollEvent(&event) != 0 && handleEventEndsRun(event, owner);
 }
 
 // Asked after the event is taken, which brings in what the window system sent since the last
@@ -91,7 +91,7 @@ bool endingPressWaits()
     return std::any_of(presses, presses + std::max(count, 0), buttonPressEndsRun);
 }
 
-bool eventEndsRun(const SDL_Event& event, RunOwner owner)
+bool handleEventEndsRun(const SDL_Event& event, RunOwner owner)
 {
     switch (event.type)
     {
@@ -147,7 +147,8 @@ bool runFrame(MetaballField& field, ContourRenderer& renderer, FrameClock& clock
     // Input, before anything is drawn, so ending never costs more than this frame. The
     // pointer is read in every run, so that its relative motion never piles up.
     const bool touched = pointerWasTouched() && owner == RunOwner::User;
-    if (nextEventEndsRun(owner) || touched || userPressWaits(owner) || hostTookWindowAway(owner))
+    if (handleNextEventEndsRun(owner) || touched || userPressWaits(owner) ||
+        hostTookWindowAway(owner))
         return false;
     followHostWindowSize(owner);
     if (owner == RunOwner::User)

@@ -1,5 +1,7 @@
 // The frame loop: input, time, update, draw, swap, until the user comes back.
-// Needs the display set up (setupDisplay). Single-threaded; no pause state.
+// Needs the display set up (setupDisplay). Runs on main's thread, the only one that draws or
+// reads input (on Wayland the platform watches the compositor on a thread of its own); no pause
+// state.
 #pragma once
 
 #include <SDL.h>
@@ -66,9 +68,11 @@ private:
     bool motionSeen = false;
 };
 
-// Escape and a press of the left, middle or right button (only when the user owns the run), and
-// the quit request, end the run; a resize re-applies the projection; anything else is ignored.
-bool eventEndsRun(const SDL_Event& event, RunOwner owner = RunOwner::User);
+// Handles one event taken from SDL's queue: a resize re-applies the viewport and the projection
+// (reshape); anything else but what ends the run is ignored. True when it ends the run: Escape
+// and a press of the left, middle or right button (only when the user owns the run), and the
+// quit request.
+bool handleEventEndsRun(const SDL_Event& event, RunOwner owner = RunOwner::User);
 
 // A press of the left, middle or right button, held or already released: a touchpad's tap sends
 // its press and release together, so the held buttons may never show it. The wheel's steps

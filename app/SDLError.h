@@ -1,5 +1,6 @@
-// The one failure the program reports: the display could not be set up.
-// Thrown by value from setupDisplay, caught by reference in main.
+// The failure main reports as "SDL ERROR:": the display could not be set up. Thrown by value from
+// setupDisplay, caught by reference in main. (The command line, a lost display and the runs per
+// output report in their own words.)
 #pragma once
 
 #include <string>

@@ -44,7 +44,6 @@ bool findHostWindow(int argc, char** argv, unsigned long& hostWindow)
 // Sets up the display and runs the frame loop; -1 when the display cannot be set up.
 int run(MetaballField& field, ContourRenderer& renderer, unsigned long hostWindow)
 {
-    platform::endProcessWhenDisplayLost();
     try
     {
         // Set up the display, then loop: input, time, update, draw, swap.
@@ -82,12 +81,14 @@ int main(int argc, char** argv)
     MetaballField* field = new MetaballField();
     ContourRenderer* renderer = new ContourRenderer(field, kIsoLevel);
 
-    // Full screen, where one window covers one output only, this process may start a run per
-    // output, each showing the scene made above, and just wait for them.
+    // Draw, or watch the runs: full screen where one window covers one output only, this
+    // process starts a run per output, each a copy of it showing the scene made above, and
+    // only watches them.
+    const bool fullScreen = hostWindow == 0;
     int result = 0;
-    if (hostWindow == 0)
-        platform::preferNativeVideoDriver();
-    if (hostWindow != 0 || !platform::superviseRunPerOutput(result))
+    if (fullScreen && platform::startRunPerOutput() == platform::ProcessRole::WatchesRuns)
+        result = platform::watchRunsUntilAllEnd();
+    else
         result = run(*field, *renderer, hostWindow);
 
     // Tear down: the renderer points at the field, so it goes first. SDL shuts down at exit.

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/Display.h"
-#include "app/MonitorViewports.h"
+#include "app/Viewports.h"
 #include "field/MetaballField.h"
 #include "render/ContourRenderer.h"
 

@@ -111,7 +111,7 @@ MetaballField::~MetaballField()
 
 FieldSample MetaballField::evaluate(const Vec2& point) const
 {
-    return metaball_sum::fastest(metaballs, point);
+    return metaball_sum::oneByOne(metaballs, point);
 }
 
 void MetaballField::evaluateRow(float y, const float* xs, int count, FieldSample* samples) const

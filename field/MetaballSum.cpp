@@ -30,13 +30,6 @@ FieldSample oneByOne(const Metaball* balls, const Vec2& point)
     return FieldSample{total, r, g, b};
 }
 
-FieldSample fastest(const Metaball* balls, const Vec2& point)
-{
-    using Sum = FieldSample (*)(const Metaball*, const Vec2&);
-    static const Sum chosen = eightAtATimeRuns() ? eightAtATime : oneByOne;
-    return chosen(balls, point);
-}
-
 void rowOneByOne(const Metaball* balls, float y, const float* xs, int count, FieldSample* out)
 {
     for (int i = 0; i < count; ++i)

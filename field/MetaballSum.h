@@ -1,6 +1,7 @@
 // The metaballs' field at one point, or at a row of points: the sum of their contributions and
-// the colour blended from those that dominate. Several ways to compute it, all giving the same
-// bits; the field uses the fastest this CPU runs.
+// the colour blended from those that dominate. A point is summed one metaball after another;
+// a row in several ways, all giving the same bits, of which the field uses the fastest this CPU
+// runs.
 #pragma once
 
 #include "field/MetaballField.h"
@@ -14,14 +15,6 @@ const float kColourWeightCutoff = 0.15f;
 
 // MetaballField::count metaballs, one after another. Runs on any CPU.
 FieldSample oneByOne(const Metaball* balls, const Vec2& point);
-
-// The same operations in the same order, with the independent ones done eight metaballs at
-// a time in AVX2 registers. Call it only where eightAtATimeRuns().
-FieldSample eightAtATime(const Metaball* balls, const Vec2& point);
-bool eightAtATimeRuns();
-
-// The fastest of the above on this CPU, chosen on the first call.
-FieldSample fastest(const Metaball* balls, const Vec2& point);
 
 // A row of count points at height y: point i is (xs[i], y), its sample goes to out[i].
 using RowSum = void (*)(const Metaball* balls, float y, const float* xs, int count,

@@ -1,5 +1,6 @@
 // A scalar field with colour: anything the contour renderer can sample.
-// Coordinates are world units; the renderer samples the square -500..505 on both axes.
+// Coordinates are world units; the renderer samples -500..505 on both axes (68 points 15 apart),
+// a little past the square -500..500 that the projection shows.
 #pragma once
 
 // A point in world coordinates.

@@ -1,4 +1,18 @@
-// Linux and other X11 desktops, with the SDL 1.2 API on either of its implementations.
+// X11 desktops on Linux, with the SDL 1.2 API on either of its implementations; also what all
+// Linux runs share (platform/Linux.h).
+// Does:
+// - standard streams on /dev/null where they were closed; the seed from the monotonic clock;
+// - the process's end, at once and with status 1, when the X server goes (the compositor's end
+//   is PlatformWayland.cpp's);
+// - one full-screen window over every monitor (RandR's monitors, else Xinerama's screens), kept
+//   out of the window manager's hands and resized as the desktop grows or shrinks;
+// - the desktop's mode from SDL; swap control requested through SDL;
+// - the keyboard held on a connection of our own, its keys passed on to SDL;
+// - drawing into a screensaver daemon's window, watched for its size and its end;
+// - the displays left to sleep; an invisible fallback driver told from one that shows.
+// Does not: a run per output (RunPerOutput.cpp, for Wayland); a plain window for spanning
+// (SDL's full-screen window covers the whole root); a swap call on the GL context (SDL makes
+// it); decorations, scaled outputs or the pointer's hold (Wayland's: PlatformWayland.cpp).
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -18,18 +32,20 @@
 #include <ctime>
 #include <string>
 
+#include "platform/Common.h"
+#include "platform/Linux.h"
+
 namespace
 {
+
+using platform::common::setUnlessUserSet;
+using platform::linuxshared::sdlTriesFirst;
 
 // Drivers SDL falls back to when no display can be opened: they run, but nobody sees them.
 const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 
 // The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
-
-// Unless set to 1, SDL suspends the X server's screen saver (and with it DPMS) and asks the
-// desktop's session bus to inhibit idleness for as long as it runs.
-const char* const kAllowScreenSaverVariable = "SDL_VIDEO_ALLOW_SCREENSAVER";
 
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
 Display* watcher = nullptr;
@@ -139,8 +155,7 @@ void carryOnAfterBrokenPipe(int) {}
 // on a screen.
 bool userChoseDriver()
 {
-    const char* chosen = std::getenv("SDL_VIDEODRIVER");
-    return chosen != nullptr && chosen[0] != '\0';
+    return platform::linuxshared::isSet("SDL_VIDEODRIVER");
 }
 
 bool offersRandr(Display* display)
@@ -286,21 +301,9 @@ std::vector<platform::PixelRect> desktopMonitors(Display* display)
     return monitors;
 }
 
-bool sameRect(const platform::PixelRect& a, const platform::PixelRect& b)
-{
-    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-}
-
-bool overlap(const platform::PixelRect& a, const platform::PixelRect& b)
-{
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-           b.y < a.y + a.height;
-}
-
 bool sdlWindow(SDL_SysWMinfo& info)
 {
-    SDL_VERSION(&info.version);
-    return SDL_GetWMInfo(&info) > 0 && info.subsystem == SDL_SYSWM_X11 &&
+    return platform::common::sdlWindowInfo(info) && info.subsystem == SDL_SYSWM_X11 &&
            info.info.x11.display != nullptr && info.info.x11.window != None;
 }
 
@@ -320,46 +323,6 @@ bool sdlWindowOnRoot(Display* display, platform::PixelRect& onRoot)
                                  &onRoot.y, &child) != 0;
 }
 
-platform::PixelRect wholeVideoSurface()
-{
-    const SDL_Surface* surface = SDL_GetVideoSurface();
-    return platform::PixelRect{0, 0, surface != nullptr ? surface->w : 0,
-                               surface != nullptr ? surface->h : 0};
-}
-
-} // namespace
-
-namespace platform
-{
-
-// In PlatformWayland.cpp: the same for a Wayland compositor, where SDL is to draw on one.
-void endProcessWhenCompositorLost();
-
-// Shared with PlatformWayland.cpp. SDL reads its settings from the environment; the user's own
-// word wins.
-void setUnlessUserSet(const char* variable, const char* value)
-{
-    const int keepUserValue = 0;
-    setenv(variable, value, keepUserValue);
-}
-
-// Shared with PlatformWayland.cpp. SDL_VIDEODRIVER is a comma-separated list that SDL tries in
-// order: true when it names `driver` first.
-bool sdlTriesFirst(const char* driver)
-{
-    const char* drivers = std::getenv("SDL_VIDEODRIVER");
-    const std::size_t length = std::strlen(driver);
-    return drivers != nullptr && std::strncmp(drivers, driver, length) == 0 &&
-           (drivers[length] == '\0' || drivers[length] == ',');
-}
-
-void ensureStandardStreamsOpen()
-{
-    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream)
-        if (fcntl(stream, F_GETFD) == -1 && errno == EBADF)
-            open("/dev/null", O_RDWR); // the lowest free number, which is this stream's
-}
-
 void endProcessWhenDisplayLost()
 {
     // Xlib keeps one such handler for the process; opening a display later sets its own only
@@ -372,7 +335,7 @@ void endProcessWhenDisplayLost()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGPIPE, &action, nullptr);
-    endProcessWhenCompositorLost();
+    platform::linuxshared::endProcessWhenCompositorLost();
 }
 
 void spanEveryMonitor()
@@ -384,9 +347,9 @@ void spanEveryMonitor()
     Display* display = desktopConnection();
     if (display == nullptr)
         return; // SDL_Init will say what is wrong
-    const std::vector<PixelRect> monitors = namedMonitors(display);
+    const std::vector<platform::PixelRect> monitors = namedMonitors(display);
     const bool oneMonitorFillsDesktop =
-        monitors.size() == 1 && sameRect(monitors.front(), wholeScreen(display));
+        monitors.size() == 1 && platform::common::sameRect(monitors.front(), wholeScreen(display));
     // SDL takes its displays from RandR where the server offers it: with every output off (a
     // headless or remote server, a laptop with its lid shut) it would find none and not start.
     const bool sdlSeesWholeScreen = monitors.empty() && !offersRandr(display);
@@ -398,34 +361,99 @@ void spanEveryMonitor()
     windowSpansDesktop = true;
 }
 
-// SDL's full-screen window, kept out of the window manager's hands, covers the whole root.
-bool spanWithPlainWindow()
+void drawIntoHostWindow(platform::HostWindowId window)
 {
-    return false;
+    const bool replace = true;
+    setenv("SDL_WINDOWID", std::to_string(window).c_str(), replace);
+    // Without this the SDL 1.2 API on SDL2 cannot make an OpenGL context for a foreign window.
+    setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
+    // Set before SDL starts, SDL's own handler passes every error on to this one, and SDL puts
+    // this one back, not Xlib's, before it closes its connection at exit: errors that a window
+    // taken away leaves behind in the GL may arrive only then.
+    reportXError = XSetErrorHandler(quietAboutHostWindow);
 }
 
-void raiseSpanningWindow() {}
+} // namespace
+
+namespace platform
+{
+
+bool linuxshared::isSet(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value != nullptr && value[0] != '\0';
+}
+
+bool linuxshared::sdlTriesFirst(const char* driver)
+{
+    const char* drivers = std::getenv("SDL_VIDEODRIVER");
+    const std::size_t length = std::strlen(driver);
+    return drivers != nullptr && std::strncmp(drivers, driver, length) == 0 &&
+           (drivers[length] == '\0' || drivers[length] == ',');
+}
+
+long long linuxshared::millisecondsNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+std::string linuxshared::sdlVideoDriver()
+{
+    char name[64] = "";
+    return SDL_VideoDriverName(name, sizeof name) != nullptr ? name : "";
+}
+
+void ensureStandardStreamsOpen()
+{
+    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream)
+        if (fcntl(stream, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", O_RDWR); // the lowest free number, which is this stream's
+}
+
+void beforeVideoStarts(HostWindowId hostWindow)
+{
+    endProcessWhenDisplayLost();
+    if (hostWindow == kFullScreen)
+    {
+        spanEveryMonitor();
+        linuxshared::prepareWaylandWindow();
+    }
+    else
+        drawIntoHostWindow(hostWindow);
+    setUnlessUserSet(kOpenGlScalingVariable, "0");
+    common::letDisplaysSleep();
+}
+
+// SDL's full-screen window, kept out of the window manager's hands, covers the whole root.
+FullScreenMode fullScreenMode()
+{
+    const bool plainWindow = false;
+    // SDL_SetVideoMode reads zeros as "the current mode".
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    if (info == nullptr)
+        return {DesktopMode{0, 0, 0}, plainWindow};
+    return {DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel}, plainWindow};
+}
+
+void afterVideoModeSet()
+{
+    linuxshared::leavePointerFree();
+}
 
 std::vector<PixelRect> monitorsOnWindow()
 {
     PixelRect window{};
     SDL_SysWMinfo info;
     if (!sdlWindow(info))
-        return {wholeVideoSurface()}; // not on X11: no X server need be asked
+        return {common::wholeVideoSurface()}; // not on X11: no X server need be asked
     Display* display = desktopConnection();
     if (display == nullptr || !sdlWindowOnRoot(display, window))
-        return {wholeVideoSurface()};
+        return {common::wholeVideoSurface()};
     readDesktopEvents();
     monitorsChanged = false;
-
-    std::vector<PixelRect> onWindow;
-    for (const PixelRect& monitor : desktopMonitors(display))
-        if (overlap(monitor, window))
-            onWindow.push_back(PixelRect{monitor.x - window.x, monitor.y - window.y, monitor.width,
-                                         monitor.height});
-    if (onWindow.empty())
-        onWindow.push_back(PixelRect{0, 0, window.width, window.height});
-    return onWindow;
+    return common::monitorsOnWindow(desktopMonitors(display), window);
 }
 
 bool monitorsMayHaveChanged()
@@ -472,32 +500,18 @@ bool holdKeyboard()
 
 std::uint32_t millisecondTicks()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const std::uint64_t milliseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                                       static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<std::uint32_t>(milliseconds);
-}
-
-void preferDirectOpenGlOutput()
-{
-    setUnlessUserSet(kOpenGlScalingVariable, "0");
-}
-
-void letDisplaysSleep()
-{
-    setUnlessUserSet(kAllowScreenSaverVariable, "1");
+    return static_cast<std::uint32_t>(linuxshared::millisecondsNow());
 }
 
 bool videoDriverReachesScreen()
 {
     if (userChoseDriver())
         return true;
-    char name[64] = "";
-    if (SDL_VideoDriverName(name, sizeof name) == nullptr)
+    const std::string name = linuxshared::sdlVideoDriver();
+    if (name.empty())
         return false;
     for (const char* invisible : kInvisibleDrivers)
-        if (std::strcmp(name, invisible) == 0)
+        if (name == invisible)
             return false;
     return true;
 }
@@ -510,31 +524,9 @@ void requestSwapInterval(int interval)
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, interval);
 }
 
-void applySwapInterval() {}
-
-DesktopMode desktopMode()
-{
-    const SDL_VideoInfo* info = SDL_GetVideoInfo();
-    if (info == nullptr)
-        return DesktopMode{0, 0, 0}; // SDL_SetVideoMode reads zeros as "the current mode"
-    return DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel};
-}
-
 bool hostWindowsSupported()
 {
     return true;
-}
-
-void drawIntoHostWindow(HostWindowId window)
-{
-    const bool replace = true;
-    setenv("SDL_WINDOWID", std::to_string(window).c_str(), replace);
-    // Without this the SDL 1.2 API on SDL2 cannot make an OpenGL context for a foreign window.
-    setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
-    // Set before SDL starts, SDL's own handler passes every error on to this one, and SDL puts
-    // this one back, not Xlib's, before it closes its connection at exit: errors that a window
-    // taken away leaves behind in the GL may arrive only then.
-    reportXError = XSetErrorHandler(quietAboutHostWindow);
 }
 
 HostWindowLookup hostWindowMode(HostWindowId window, DesktopMode& mode)

@@ -1,9 +1,18 @@
-// Windows, with classic SDL 1.2 (its Win32 video driver and WGL). The desktop's mode comes
-// from the GDI, the seed from the system's tick count, swap control from WGL's extension. With
-// one monitor the window is SDL's full-screen mode; with several, SDL's full-screen mode would
-// cover the primary one only, so the window is a plain topmost one without a frame over the
-// whole virtual screen, each monitor drawn in its own viewport. Screensaver daemons lending
-// windows are X11's; Windows previews are not handled here.
+// Windows, with classic SDL 1.2 (its Win32 video driver and WGL).
+// Does:
+// - standard streams on the null device where the program was started without them;
+// - the seed from the system's tick count; the desktop's mode from the GDI;
+// - swap control through WGL's extension, on the context the mode made;
+// - with one monitor, SDL's full-screen mode; with several, where SDL's would cover the primary
+//   one only, a plain topmost window without a frame over the whole virtual screen, each
+//   monitor drawn in its own viewport and followed when monitors change;
+// - the displays left to sleep.
+// Does not: host windows (screensaver daemons lending windows are X11's; Windows previews are
+// another protocol, not handled); runs per output (one window covers every monitor); an end
+// when the display goes (no connection another program can take away); an invisible driver's
+// check (SDL's dummy driver starts only when named); the keyboard's hold (Windows gives the keys
+// to a screensaver on top); resizing the window with the desktop (it keeps its first size);
+// scaling, decorations or the pointer's hold (classic SDL needs no setting for them).
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -18,12 +27,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Common.h"
+
 namespace
 {
 
-// Unless set to 1, SDL's Win32 driver refuses Windows' requests to start the screen saver or
-// to turn the displays off while a full-screen mode is set.
-const char* const kAllowScreenSaverVariable = "SDL_VIDEO_ALLOW_SCREENSAVER";
 // "X,Y": where SDL's Win32 driver puts the top-left corner of a window that is not full screen.
 const char* const kWindowPositionVariable = "SDL_VIDEO_WINDOW_POS";
 
@@ -43,13 +51,6 @@ struct MonitorLayout
     platform::PixelRect bounds;
 };
 MonitorLayout layoutSeen{};
-
-// SDL reads its settings from the C library's environment; the user's own word wins.
-void setUnlessUserSet(const char* variable, const char* value)
-{
-    if (std::getenv(variable) == nullptr)
-        _putenv_s(variable, value);
-}
 
 // The extension string is a list of names separated by spaces; a name must match whole, not
 // as the beginning of a longer one ("WGL_EXT_swap_control_tear").
@@ -82,11 +83,6 @@ void openOnNullDevice(int descriptor)
 bool severalMonitors()
 {
     return GetSystemMetrics(SM_CMONITORS) > 1;
-}
-
-bool sameRect(const platform::PixelRect& a, const platform::PixelRect& b)
-{
-    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
 }
 
 // The rectangle around every monitor, in desktop coordinates, where the primary monitor's
@@ -122,8 +118,7 @@ std::vector<platform::PixelRect> desktopMonitors()
 HWND sdlWindow()
 {
     SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    return SDL_GetWMInfo(&info) > 0 ? info.window : nullptr;
+    return platform::common::sdlWindowInfo(info) ? info.window : nullptr;
 }
 
 // Where the top-left corner of SDL's drawing area lies on the desktop.
@@ -134,75 +129,27 @@ bool sdlWindowOrigin(POINT& origin)
     return window != nullptr && ClientToScreen(window, &origin);
 }
 
-platform::PixelRect wholeVideoSurface()
+// Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports, and
+// changes the display mode to do so: with several monitors the window is placed over the
+// whole virtual screen instead.
+void spanEveryMonitor()
 {
-    const SDL_Surface* surface = SDL_GetVideoSurface();
-    return platform::PixelRect{0, 0, surface != nullptr ? surface->w : 0,
-                               surface != nullptr ? surface->h : 0};
+    spanning = severalMonitors();
+    if (!spanning)
+        return;
+    const platform::PixelRect desktop = virtualScreen();
+    char position[32];
+    std::snprintf(position, sizeof position, "%d,%d", desktop.x, desktop.y);
+    platform::common::setUnlessUserSet(kWindowPositionVariable, position);
 }
 
-} // namespace
-
-namespace platform
+void raiseSpanningWindow()
 {
-
-void ensureStandardStreamsOpen()
-{
-    for (int descriptor = 0; descriptor <= 2; ++descriptor)
-    {
-        // -2: the C library's mark for a stream a program without a console never had.
-        const intptr_t handle = _get_osfhandle(descriptor);
-        if (handle == -1 || handle == -2)
-            openOnNullDevice(descriptor);
-    }
-}
-
-// Windows' display is no connection that another program can take away under us.
-void endProcessWhenDisplayLost() {}
-
-// Classic SDL draws OpenGL modes straight to the screen: there is no scaling to turn off.
-void preferDirectOpenGlOutput() {}
-
-void letDisplaysSleep()
-{
-    setUnlessUserSet(kAllowScreenSaverVariable, "1");
-}
-
-// Classic SDL's Win32 driver draws no decorations on a full-screen window.
-void leaveFullScreenWindowUndecorated() {}
-
-// Classic SDL's Win32 driver opens the mode at the desktop's own size in pixels.
-void drawAtOutputResolution() {}
-
-PixelSize drawableSize()
-{
-    const PixelRect whole = wholeVideoSurface();
-    return PixelSize{whole.width, whole.height};
-}
-
-std::uint32_t millisecondTicks()
-{
-    return GetTickCount();
-}
-
-// SDL's Win32 drivers (windib, directx) draw on the desktop; its dummy driver starts only
-// when asked for by name, never as a fallback.
-bool videoDriverReachesScreen()
-{
-    return true;
-}
-
-// In full screen, SDL reads the mouse's motion itself from the start: its first report is real
-// motion. A plain window learns where the cursor is from the first message Windows sends it
-// once it lies under the cursor, which SDL reports as a motion from the window's corner.
-bool pointerFirstSeenAsMotion()
-{
-    return spanning;
-}
-
-void requestSwapInterval(int interval)
-{
-    requestedSwapInterval = interval;
+    const HWND window = sdlWindow();
+    if (!spanning || window == nullptr)
+        return;
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(window);
 }
 
 void applySwapInterval()
@@ -221,11 +168,68 @@ void applySwapInterval()
         setSwapInterval(requestedSwapInterval);
 }
 
-DesktopMode desktopMode()
+} // namespace
+
+namespace platform
 {
+
+void ensureStandardStreamsOpen()
+{
+    for (int descriptor = 0; descriptor <= 2; ++descriptor)
+    {
+        // -2: the C library's mark for a stream a program without a console never had.
+        const intptr_t handle = _get_osfhandle(descriptor);
+        if (handle == -1 || handle == -2)
+            openOnNullDevice(descriptor);
+    }
+}
+
+std::uint32_t millisecondTicks()
+{
+    return GetTickCount();
+}
+
+bool hostWindowsSupported()
+{
+    return false;
+}
+
+// One window covers every monitor.
+ProcessRole startRunPerOutput()
+{
+    return ProcessRole::Draws;
+}
+
+int watchRunsUntilAllEnd()
+{
+    return 0; // never asked: no runs are started
+}
+
+void beforeVideoStarts(HostWindowId hostWindow)
+{
+    if (hostWindow == kFullScreen)
+        spanEveryMonitor();
+    common::letDisplaysSleep();
+}
+
+// SDL's Win32 drivers (windib, directx) draw on the desktop; its dummy driver starts only
+// when asked for by name, never as a fallback.
+bool videoDriverReachesScreen()
+{
+    return true;
+}
+
+void requestSwapInterval(int interval)
+{
+    requestedSwapInterval = interval;
+}
+
+FullScreenMode fullScreenMode()
+{
+    // SDL_SetVideoMode reads zeros as "the current mode".
     HDC screen = GetDC(nullptr);
     if (screen == nullptr)
-        return DesktopMode{0, 0, 0}; // SDL_SetVideoMode reads zeros as "the current mode"
+        return {DesktopMode{0, 0, 0}, spanning};
     DesktopMode mode{GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
                      GetDeviceCaps(screen, BITSPIXEL)};
     ReleaseDC(nullptr, screen);
@@ -235,57 +239,43 @@ DesktopMode desktopMode()
         mode.width = desktop.width;
         mode.height = desktop.height;
     }
-    return mode;
+    return {mode, spanning};
 }
 
-// Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports, and
-// changes the display mode to do so: with several monitors the window is placed over the
-// whole virtual screen instead.
-void spanEveryMonitor()
+HostWindowLookup hostWindowMode(HostWindowId, DesktopMode&)
 {
-    spanning = severalMonitors();
-    if (!spanning)
-        return;
-    const PixelRect desktop = virtualScreen();
-    char position[32];
-    std::snprintf(position, sizeof position, "%d,%d", desktop.x, desktop.y);
-    setUnlessUserSet(kWindowPositionVariable, position);
+    return HostWindowLookup::Missing;
 }
 
-bool spanWithPlainWindow()
+void afterVideoModeSet()
+{
+    applySwapInterval();
+    raiseSpanningWindow();
+}
+
+PixelSize drawableSize()
+{
+    const PixelRect whole = common::wholeVideoSurface();
+    return PixelSize{whole.width, whole.height};
+}
+
+// In full screen, SDL reads the mouse's motion itself from the start: its first report is real
+// motion. A plain window learns where the cursor is from the first message Windows sends it
+// once it lies under the cursor, which SDL reports as a motion from the window's corner.
+bool pointerFirstSeenAsMotion()
 {
     return spanning;
-}
-
-void raiseSpanningWindow()
-{
-    const HWND window = sdlWindow();
-    if (!spanning || window == nullptr)
-        return;
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(window);
-}
-
-void preferNativeVideoDriver() {}
-
-bool superviseRunPerOutput(int&)
-{
-    return false; // one window covers every monitor
 }
 
 std::vector<PixelRect> monitorsOnWindow()
 {
     POINT origin{};
+    const PixelRect surface = common::wholeVideoSurface();
     if (!spanning || !sdlWindowOrigin(origin))
-        return {wholeVideoSurface()};
+        return {surface};
     layoutSeen = currentLayout();
-    std::vector<PixelRect> onWindow;
-    for (const PixelRect& monitor : desktopMonitors())
-        onWindow.push_back(
-            PixelRect{monitor.x - origin.x, monitor.y - origin.y, monitor.width, monitor.height});
-    if (onWindow.empty())
-        onWindow.push_back(wholeVideoSurface());
-    return onWindow;
+    return common::monitorsOnWindow(desktopMonitors(),
+                                    PixelRect{origin.x, origin.y, surface.width, surface.height});
 }
 
 // A monitor added, removed or resized changes the count or the rectangle around them all, as
@@ -295,7 +285,7 @@ bool monitorsMayHaveChanged()
     if (!spanning)
         return false;
     const MonitorLayout now = currentLayout();
-    return now.count != layoutSeen.count || !sameRect(now.bounds, layoutSeen.bounds);
+    return now.count != layoutSeen.count || !common::sameRect(now.bounds, layoutSeen.bounds);
 }
 
 // The spanning window is moved and resized over the virtual screen as it is now. SDL keeps its
@@ -323,20 +313,6 @@ bool windowFollowsDesktop(int& width, int& height)
 bool holdKeyboard()
 {
     return false;
-}
-
-void leavePointerFree() {}
-
-bool hostWindowsSupported()
-{
-    return false;
-}
-
-void drawIntoHostWindow(HostWindowId) {}
-
-HostWindowLookup hostWindowMode(HostWindowId, DesktopMode&)
-{
-    return HostWindowLookup::Missing;
 }
 
 bool hostWindowGone()

@@ -10,7 +10,7 @@
 
 #include "app/Display.h"
 #include "app/FrameLoop.h"
-#include "app/MonitorViewports.h"
+#include "app/Viewports.h"
 #include "field/MetaballField.h"
 #include "render/ContourRenderer.h"
 
@@ -135,7 +135,7 @@ TEST_F(Display, TakesOneEventPerFrame)
     EXPECT_FALSE(runFrame(field, renderer, clock)); // the Escape, one frame later
 }
 
-// Which buttons end a run is eventEndsRun's, tested beside the other exit rules.
+// Which buttons end a run is handleEventEndsRun's, tested beside the other exit rules.
 TEST_F(Display, ATapWaitingBehindAnotherEventEndsTheRun)
 {
     FrameClock clock;

@@ -2,11 +2,18 @@
 // runs are forks of this test: each does what the test tells it and exits, never going back to
 // the test framework.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <wayland-server.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -71,9 +78,8 @@ private:
 int superviseRuns(const std::function<int(int)>& run)
 {
     const pid_t program = getpid();
-    int status = -1;
-    if (platform::superviseRunPerOutput(status))
-        return status;
+    if (platform::startRunPerOutput() == platform::ProcessRole::WatchesRuns)
+        return platform::watchRunsUntilAllEnd();
     if (getpid() == program)
         return -1; // no runs: this process would draw itself
     _exit(run(std::atoi(std::getenv("SDL_VIDEO_FULLSCREEN_DISPLAY"))));
@@ -153,20 +159,143 @@ TEST_F(RunPerOutput, OneOutputOrAnOutputTheUserChoseMeansNoRuns)
     EXPECT_EQ(-1, superviseRuns([](int) { return 1; }));
 }
 
+// A run's state letter in /proc ('T' when stopped); '?' once there is no such process.
+char processState(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t nameEnd = line.rfind(')');
+    return nameEnd == std::string::npos || nameEnd + 2 >= line.size() ? '?' : line[nameEnd + 2];
+}
+
+bool stoppedWithin(pid_t pid, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (processState(pid) != 'T' && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return processState(pid) == 'T';
+}
+
+// Reaped here (the test adopts orphans) or by the watcher.
+bool goneWithin(pid_t pid, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;)
+    {
+        waitpid(pid, nullptr, WNOHANG);
+        if (kill(pid, 0) != 0 && errno == ESRCH)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// The next pid written on the pipe; -1 when none comes within five seconds.
+pid_t readPid(int pipe)
+{
+    pollfd readable{pipe, POLLIN, 0};
+    pid_t pid = -1;
+    if (poll(&readable, 1, 5000) != 1 || read(pipe, &pid, sizeof pid) != sizeof pid)
+        return -1;
+    return pid;
+}
+
+void writePid(int pipe)
+{
+    const pid_t pid = getpid();
+    if (write(pipe, &pid, sizeof pid) != sizeof pid)
+        _exit(1);
+}
+
+// Run 1 does not end when asked: it ignores SIGTERM, and may be stopped too (SIGSTOP, as a
+// debugger or a job control shell leaves it). Then run 0 ends by itself, or the watcher is
+// killed: either way run 1 must go within about a second, and no run may outlive the watcher.
+TEST_F(RunPerOutput, ARunThatDoesNotEndWhenAskedNeitherLingersNorOutlivesTheWatcher)
+{
+    struct Edge
+    {
+        const char* name;
+        bool stopped;
+        bool watcherKilled;
+    };
+    const Edge edges[] = {
+        {"run 1 ignores SIGTERM, run 0 ends", false, false},
+        {"run 1 is stopped, run 0 ends", true, false},
+        {"run 1 ignores SIGTERM, the watcher is killed", false, true},
+        {"run 1 is stopped, the watcher is killed", true, true},
+    };
+    // The runs of a killed watcher come to this process, which can then see them end.
+    ASSERT_EQ(0, prctl(PR_SET_CHILD_SUBREAPER, 1));
+    StandInCompositor compositor(2);
+    for (const Edge& edge : edges)
+    {
+        SCOPED_TRACE(edge.name);
+        int ready[2];    // each run's pid, run 1's first: the test's
+        int stubborn[2]; // run 1's pid, for run 0
+        ASSERT_EQ(0, pipe(ready));
+        ASSERT_EQ(0, pipe(stubborn));
+        const pid_t watcher = fork();
+        ASSERT_NE(-1, watcher);
+        if (watcher == 0)
+            _exit(superviseRuns(
+                [&](int index)
+                {
+                    if (index == 1)
+                    {
+                        signal(SIGTERM, SIG_IGN);
+                        writePid(stubborn[1]);
+                        writePid(ready[1]);
+                        if (edge.stopped)
+                            raise(SIGSTOP);
+                        return waitForTheEnd();
+                    }
+                    const pid_t other = readPid(stubborn[0]);
+                    if (edge.stopped && !stoppedWithin(other, std::chrono::seconds(5)))
+                        return 1;
+                    writePid(ready[1]);
+                    return edge.watcherKilled ? waitForTheEnd() : 3;
+                }));
+        const pid_t run1 = readPid(ready[0]);
+        const pid_t run0 = readPid(ready[0]);
+        ASSERT_NE(-1, run1);
+        ASSERT_NE(-1, run0);
+        const auto endSeen = std::chrono::steady_clock::now();
+        if (edge.watcherKilled)
+            kill(watcher, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(watcher, waitpid(watcher, &status, 0));
+        const auto watched = std::chrono::steady_clock::now() - endSeen;
+        if (!edge.watcherKilled)
+        {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3);
+            EXPECT_LT(watched, std::chrono::milliseconds(2500)) << "run 1 was let linger";
+        }
+        EXPECT_TRUE(goneWithin(run1, std::chrono::seconds(2))) << "run 1 outlived the watcher";
+        EXPECT_TRUE(goneWithin(run0, std::chrono::seconds(2))) << "run 0 outlived the watcher";
+        kill(run1, SIGKILL); // should the above have failed
+        kill(run0, SIGKILL);
+        for (int end : {ready[0], ready[1], stubborn[0], stubborn[1]})
+            close(end);
+    }
+}
+
 TEST(NativeVideoDriver, WaylandFirstInAWaylandSessionUnlessTheUserChose)
 {
+    // No compositor answers there: the program draws on its own, with the driver chosen.
     unsetenv("SDL_VIDEODRIVER");
     setenv("WAYLAND_DISPLAY", "wayland-9", 1);
-    platform::preferNativeVideoDriver();
+    EXPECT_EQ(platform::ProcessRole::Draws, platform::startRunPerOutput());
     EXPECT_STREQ("wayland,x11", std::getenv("SDL_VIDEODRIVER"));
 
     setenv("SDL_VIDEODRIVER", "x11", 1);
-    platform::preferNativeVideoDriver();
+    platform::startRunPerOutput();
     EXPECT_STREQ("x11", std::getenv("SDL_VIDEODRIVER"));
 
     unsetenv("SDL_VIDEODRIVER");
     unsetenv("WAYLAND_DISPLAY");
-    platform::preferNativeVideoDriver();
+    platform::startRunPerOutput();
     EXPECT_EQ(nullptr, std::getenv("SDL_VIDEODRIVER"));
 }
 

@@ -26,7 +26,7 @@ GetSwapInterval swapIntervalReader()
 
 TEST(WindowsPlatform, DesktopModeIsTheScreensSize)
 {
-    const platform::DesktopMode mode = platform::desktopMode();
+    const platform::DesktopMode mode = platform::fullScreenMode().mode;
     EXPECT_EQ(mode.width, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(mode.height, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_GE(mode.bitsPerPixel, 16);
@@ -45,9 +45,9 @@ TEST(WindowsPlatform, SwapIntervalIsSetOnTheDisplaysContext)
 
     // WGL's default is already 1: setting another value shows the call really reaches it.
     platform::requestSwapInterval(0);
-    platform::applySwapInterval();
+    platform::afterVideoModeSet();
     EXPECT_EQ(swapInterval(), 0);
     platform::requestSwapInterval(1);
-    platform::applySwapInterval();
+    platform::afterVideoModeSet();
     EXPECT_EQ(swapInterval(), 1);
 }

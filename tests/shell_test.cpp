@@ -186,18 +186,18 @@ SDL_Event keyEvent(Uint8 type, SDLKey key)
 
 TEST(EventExit, EscapeAndQuitEndAnythingElseIsIgnored)
 {
-    EXPECT_TRUE(eventEndsRun(keyEvent(SDL_KEYDOWN, SDLK_ESCAPE)));
+    EXPECT_TRUE(handleEventEndsRun(keyEvent(SDL_KEYDOWN, SDLK_ESCAPE)));
     SDL_Event quit{};
     quit.type = SDL_QUIT;
-    EXPECT_TRUE(eventEndsRun(quit));
+    EXPECT_TRUE(handleEventEndsRun(quit));
 
-    EXPECT_FALSE(eventEndsRun(keyEvent(SDL_KEYUP, SDLK_ESCAPE)));
-    EXPECT_FALSE(eventEndsRun(keyEvent(SDL_KEYDOWN, SDLK_SPACE)));
-    EXPECT_FALSE(eventEndsRun(keyEvent(SDL_KEYDOWN, SDLK_q)));
+    EXPECT_FALSE(handleEventEndsRun(keyEvent(SDL_KEYUP, SDLK_ESCAPE)));
+    EXPECT_FALSE(handleEventEndsRun(keyEvent(SDL_KEYDOWN, SDLK_SPACE)));
+    EXPECT_FALSE(handleEventEndsRun(keyEvent(SDL_KEYDOWN, SDLK_q)));
     SDL_Event motion{};
     motion.type = SDL_MOUSEMOTION;
     motion.motion.xrel = 50;
-    EXPECT_FALSE(eventEndsRun(motion)); // motion counts only through the relative state
+    EXPECT_FALSE(handleEventEndsRun(motion)); // motion counts only through the relative state
 }
 
 SDL_Event buttonEvent(Uint8 type, Uint8 button)
@@ -213,12 +213,13 @@ TEST(EventExit, APressOfLeftMiddleOrRightEndsAUsersRunNotTheWheelNorARelease)
 {
     for (Uint8 button : {SDL_BUTTON_LEFT, SDL_BUTTON_MIDDLE, SDL_BUTTON_RIGHT})
     {
-        EXPECT_TRUE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button)));
-        EXPECT_FALSE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONUP, button)));
-        EXPECT_FALSE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button), RunOwner::HostDaemon));
+        EXPECT_TRUE(handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button)));
+        EXPECT_FALSE(handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONUP, button)));
+        EXPECT_FALSE(
+            handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, button), RunOwner::HostDaemon));
     }
     for (Uint8 wheel : {SDL_BUTTON_WHEELUP, SDL_BUTTON_WHEELDOWN})
-        EXPECT_FALSE(eventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, wheel)));
+        EXPECT_FALSE(handleEventEndsRun(buttonEvent(SDL_MOUSEBUTTONDOWN, wheel)));
 }
 
 TEST(FrameTime, FirstFrameCountsFromZeroAndLaterOnesFromThePrevious)

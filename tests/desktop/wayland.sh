@@ -5,7 +5,8 @@
 # size, each drawing; it keeps running where the pointer rests; the first pointer motion right
 # or down over either output, a click, Escape, SIGTERM to the program or to one run and SIGHUP
 # to the program each end every run with status 0 and nothing on stderr; killed, its runs end
-# too; a run that cannot set up its display ends them all with one report and status 255;
+# too; a run stopped (SIGSTOP) holds its output no more than about a second after motion ends
+# the other, and does not outlive the program killed; a run that cannot set up its display ends them all with one report and status 255;
 # with one output there is one process, as on X11, which never holds the pointer; the
 # compositor exiting or killed under one run or several ends them all with status 1 and one
 # report.
@@ -307,20 +308,24 @@ startSaver() {
     viewOnEveryOutput || fail "a run ended by itself as it began"
 }
 
-# endsRun WHAT [STATUS]: after WHAT was done, the program ends with STATUS (0) and nothing on
-# stderr, and so does every run: no process and no view is left.
+# endsRun WHAT [STATUS [TENTHS]]: after WHAT was done, the program ends with STATUS (0) and
+# nothing on stderr, and so does every run within TENTHS of a second (100): no process and no
+# view is left.
 endsRun() {
-    local status=0 pid
-    within 100 saverEnded || fail "$1 did not end the program"
+    local status=0 pid limit=${3:-100} start ended gone
+    start=$(date +%s%3N)
+    within "$limit" saverEnded || fail "$1 did not end the program"
+    ended=$(($(date +%s%3N) - start))
     wait "$saverPid" || status=$?
     saverPid=""
     [ "$status" = "${2:-0}" ] || fail "$1: status $status"
     [ -s "$work/saver.log" ] && fail "$1: it wrote to stderr"
     for pid in $runPids; do
-        within 100 eval "! kill -0 $pid 2>/dev/null" || fail "$1: run $pid is still there"
+        within "$limit" eval "! kill -0 $pid 2>/dev/null" || fail "$1: run $pid is still there"
     done
+    gone=$(($(date +%s%3N) - start))
     within 100 noViews || fail "$1: views are left: $(views)"
-    echo "$compositor: $1 ends every run"
+    echo "$compositor: $1 ends every run (the program within $ended ms, its runs $gone ms)"
 }
 
 "${compositor}_start" 2
@@ -367,6 +372,23 @@ endsRun "SIGHUP to the program"
 startSaver 512 384
 kill -KILL "$saverPid"
 endsRun "SIGKILL to the program" 137
+
+# A run that does not end when asked (stopped, as a debugger leaves it) neither keeps its output
+# frozen long after the user is back nor outlives the program: it is killed about a second
+# after the other run ends, and at once when the program is killed. The pointer rests over the
+# first output; the run on the second is stopped.
+for round in "motion 0" "SIGKILL 137"; do
+    read -r how status <<<"$round"
+    startSaver 512 384
+    first=$(outputs | awk 'NR == 1 { print $1 }')
+    stopped=$(views | awk -v first="$first" '$1 != first { print $5; exit }')
+    kill -STOP "$stopped"
+    case $how in
+    motion) xdotool mousemove_relative 5 5 ;;
+    SIGKILL) kill -KILL "$saverPid" ;;
+    esac
+    endsRun "$how with the other run stopped" "$status" 30
+done
 
 # A run that cannot draw (no EGL, on which SDL draws OpenGL on Wayland) ends them all, with one
 # report.

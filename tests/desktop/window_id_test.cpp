@@ -112,11 +112,11 @@ TEST(WindowId, RejectsAnythingElseAndLeavesTheIdAlone)
 
 TEST(RunOwner, InADaemonsWindowKeysDoNotEndTheRunButTheQuitRequestDoes)
 {
-    EXPECT_FALSE(eventEndsRun(keyDown(SDLK_ESCAPE), RunOwner::HostDaemon));
-    EXPECT_FALSE(eventEndsRun(keyDown(SDLK_q), RunOwner::HostDaemon));
-    EXPECT_TRUE(eventEndsRun(keyDown(SDLK_ESCAPE), RunOwner::User));
+    EXPECT_FALSE(handleEventEndsRun(keyDown(SDLK_ESCAPE), RunOwner::HostDaemon));
+    EXPECT_FALSE(handleEventEndsRun(keyDown(SDLK_q), RunOwner::HostDaemon));
+    EXPECT_TRUE(handleEventEndsRun(keyDown(SDLK_ESCAPE), RunOwner::User));
 
     SDL_Event quit{};
     quit.type = SDL_QUIT;
-    EXPECT_TRUE(eventEndsRun(quit, RunOwner::HostDaemon));
+    EXPECT_TRUE(handleEventEndsRun(quit, RunOwner::HostDaemon));
 }

@@ -1,6 +1,6 @@
 // Every way the field can be evaluated gives, to the bit, what the plain loop gives: the
-// shipped evaluate and evaluateRow behind ScalarField, and each implementation this CPU can run
-// on its own, point by point and a row at a time.
+// shipped evaluate and evaluateRow behind ScalarField, and each row implementation this CPU can
+// run on its own.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,22 +16,6 @@
 
 namespace
 {
-
-using Sum = FieldSample (*)(const Metaball*, const Vec2&);
-
-struct Way
-{
-    const char* name;
-    Sum sum;
-};
-
-std::vector<Way> waysThatRunHere()
-{
-    std::vector<Way> ways{{"one by one", metaball_sum::oneByOne}};
-    if (metaball_sum::eightAtATimeRuns())
-        ways.push_back({"eight at a time", metaball_sum::eightAtATime});
-    return ways;
-}
 
 std::vector<metaball_sum::RowWay> rowWaysThatRunHere()
 {
@@ -53,18 +37,13 @@ bool sameBits(const FieldSample& a, const FieldSample& b)
 class Comparison
 {
 public:
-    explicit Comparison(const MetaballField& field)
-        : field(field), ways(waysThatRunHere()), rowWays(rowWaysThatRunHere())
-    {
-    }
+    explicit Comparison(const MetaballField& field) : field(field), rowWays(rowWaysThatRunHere()) {}
 
     void at(const Vec2& point)
     {
         const FieldSample expected = referenceEvaluate(field, point);
         const ScalarField& shipped = field;
         check("evaluate", shipped.evaluate(point), expected, point);
-        for (const Way& way : ways)
-            check(way.name, way.sum(&field.metaball(0), point), expected, point);
     }
 
     // The point on its own, and in every lane of a row made of copies of it.
@@ -116,7 +95,6 @@ private:
     }
 
     const MetaballField& field;
-    std::vector<Way> ways;
     std::vector<metaball_sum::RowWay> rowWays;
     int count = 0;
 };
@@ -216,8 +194,7 @@ TEST(FieldBits, EveryVectorWayThisCpuRunsIsCompared)
     std::string names;
     for (const metaball_sum::RowWay& way : ways)
         names += std::string(" [") + way.name + "]";
-    std::cout << "row ways compared:" << names
-              << "; eight at a time: " << (metaball_sum::eightAtATimeRuns() ? "yes" : "no") << "\n";
+    std::cout << "row ways compared:" << names << "\n";
     const bool offered[] = {__builtin_cpu_supports("sse2") != 0,
                             __builtin_cpu_supports("avx2") != 0,
                             __builtin_cpu_supports("avx512f") != 0};
@@ -225,7 +202,6 @@ TEST(FieldBits, EveryVectorWayThisCpuRunsIsCompared)
     for (bool set : offered)
         expected += set ? 1 : 0;
     EXPECT_EQ(ways.size(), expected) << names;
-    EXPECT_EQ(metaball_sum::eightAtATimeRuns(), offered[1]);
 #else
     GTEST_SKIP() << "no vector ways on this compiler and CPU";
 #endif
