@@ -5,13 +5,14 @@
 // - swap control through WGL's extension, on the context the mode made;
 // - with one monitor, SDL's full-screen mode; with several, where SDL's would cover the primary
 //   one only, a plain topmost window without a frame over the whole virtual screen, each
-//   monitor drawn in its own viewport and followed when monitors change;
+//   monitor drawn in its own viewport and followed when monitors change, the window moved and
+//   resized over the virtual screen when it grows or shrinks;
 // - the displays left to sleep.
 // Does not: host windows (screensaver daemons lending windows are X11's; Windows previews are
 // another protocol, not handled); runs per output (one window covers every monitor); an end
 // when the display goes (no connection another program can take away); an invisible driver's
 // check (SDL's dummy driver starts only when named); the keyboard's hold (Windows gives the keys
-// to a screensaver on top); resizing the window with the desktop (it keeps its first size);
+// to a screensaver on top); following the desktop from SDL's full-screen mode on one monitor;
 // scaling, decorations or the pointer's hold (classic SDL needs no setting for them).
 #include "platform/Platform.h"
 
@@ -300,8 +301,9 @@ bool windowFollowsDesktop(int& width, int& height)
         return false;
     const PixelRect desktop = virtualScreen();
     const PixelRect covered{now.left, now.top, now.right - now.left, now.bottom - now.top};
-    if (sameRect(covered, desktop) || !SetWindowPos(window, HWND_TOPMOST, desktop.x, desktop.y,
-                                                    desktop.width, desktop.height, SWP_NOACTIVATE))
+    if (common::sameRect(covered, desktop) ||
+        !SetWindowPos(window, HWND_TOPMOST, desktop.x, desktop.y, desktop.width, desktop.height,
+                      SWP_NOACTIVATE))
         return false;
     width = desktop.width;
     height = desktop.height;
