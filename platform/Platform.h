@@ -179,6 +179,11 @@ bool windowFollowsDesktop(int& width, int& height);
 // false; it tries again at the next call.
 bool holdKeyboard();
 
+// After the frame loop of a full-screen run, before SDL shuts down at exit: takes the run's
+// window off the screen at once, where SDL's shutdown would otherwise wait for a window
+// manager to answer it, for nothing where there is none (X11). Elsewhere it does nothing.
+void hideWindowBeforeShutdown();
+
 // A window that another program (a screensaver daemon) made for us to draw into: its id
 // in the window system, as the daemon hands it over.
 using HostWindowId = unsigned long;

@@ -27,6 +27,7 @@ const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 // The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 
+
 // Unless set to 1, SDL suspends the X server's screen saver (and with it DPMS) and asks the
 // desktop's session bus to inhibit idleness for as long as it runs.
 const char* const kAllowScreenSaverVariable = "SDL_VIDEO_ALLOW_SCREENSAVER";
@@ -454,6 +455,19 @@ bool windowFollowsDesktop(int& width, int& height)
     width = root.width;
     height = root.height;
     return true;
+}
+
+// SDL's shutdown takes a full-screen window out of full screen before it destroys it, asking
+// the window manager and waiting up to 100 ms for the window to change; with no manager
+// nothing answers. A window already off the screen is taken out of full screen without asking.
+void hideWindowBeforeShutdown()
+{
+    SDL_SysWMinfo info;
+    if (!sdlWindow(info))
+        return;
+    Display* display = info.info.x11.display;
+    XWithdrawWindow(display, info.info.x11.window, DefaultScreen(display));
+    XSync(display, False);
 }
 
 bool holdKeyboard()

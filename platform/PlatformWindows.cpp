@@ -313,6 +313,9 @@ bool holdKeyboard()
 
 void leavePointerFree() {}
 
+// SDL leaves full screen here without waiting on anyone.
+void hideWindowBeforeShutdown() {}
+
 bool hostWindowsSupported()
 {
     return false;
