@@ -37,8 +37,10 @@ struct DesktopMode
 
 // Before SDL_Init: asks SDL to draw OpenGL modes straight to the screen rather than into an
 // off-screen buffer it then scales, which costs most of the frame rate on a software GL. Our
-// mode is always the desktop's own size, so there is nothing to scale. A setting the user
-// made in the environment is left as it is.
+// mode is always the desktop's own size, so there is nothing to scale. For a window SDL makes
+// itself, where the window system offers two ways into the same GL (GLX and EGL on X11), it
+// also asks for the one that starts sooner. A setting the user made in the environment is
+// left as it is.
 void preferDirectOpenGlOutput();
 
 // Before SDL_Init: leaves the window system's screen saver and display power saving to run on
