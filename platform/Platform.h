@@ -39,8 +39,9 @@ struct DesktopMode
 // off-screen buffer it then scales, which costs most of the frame rate on a software GL. Our
 // mode is always the desktop's own size, so there is nothing to scale. For a window SDL makes
 // itself, where the window system offers two ways into the same GL (GLX and EGL on X11), it
-// also asks for the one that starts sooner. A setting the user made in the environment is
-// left as it is.
+// also asks for the one that starts sooner; and it spares the start what only typing text
+// would use (X11's compose table). A setting the user made in the environment is left as it
+// is.
 void preferDirectOpenGlOutput();
 
 // Before SDL_Init: leaves the window system's screen saver and display power saving to run on

@@ -33,6 +33,12 @@ const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 // the server offers: a good part of the time to the first frame, which EGL does without. The
 // GL library, the driver and the picture are the same either way.
 const char* const kForceEglVariable = "SDL_VIDEO_X11_FORCE_EGL";
+
+// SDL opens an X input method for text entry, and Xlib's own then reads the locale's whole
+// compose table (thousands of lines, some 10 ms). A run reads no text, only key presses, which
+// come without it. An empty table in its place; a file the user named is left as it is.
+const char* const kComposeFileVariable = "XCOMPOSEFILE";
+const char* const kEmptyComposeFile = "/dev/null";
 const char* const kEglLibrary = "libEGL.so.1"; // the name SDL loads
 
 // Unless set to 1, SDL suspends the X server's screen saver (and with it DPMS) and asks the
@@ -524,6 +530,7 @@ bool eglCanStandInForGlx()
 void preferDirectOpenGlOutput()
 {
     setUnlessUserSet(kOpenGlScalingVariable, "0");
+    setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
     if (eglCanStandInForGlx())
         setUnlessUserSet(kForceEglVariable, "1");
 }
