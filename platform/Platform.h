@@ -37,11 +37,9 @@ struct DesktopMode
 
 // Before SDL_Init: asks SDL to draw OpenGL modes straight to the screen rather than into an
 // off-screen buffer it then scales, which costs most of the frame rate on a software GL. Our
-// mode is always the desktop's own size, so there is nothing to scale. For a window SDL makes
-// itself, where the window system offers two ways into the same GL (GLX and EGL on X11), it
-// also asks for the one that starts sooner; and it spares the start what only typing text
-// would use (X11's compose table). A setting the user made in the environment is left as it
-// is.
+// mode is always the desktop's own size, so there is nothing to scale. It also spares the
+// start what only typing text would use (X11's compose table). A setting the user made in the
+// environment is left as it is.
 void preferDirectOpenGlOutput();
 
 // Before SDL_Init: leaves the window system's screen saver and display power saving to run on

@@ -7,7 +7,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -28,18 +27,11 @@ const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 // The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 
-// SDL2 draws OpenGL on X11 through GLX unless told to use EGL. Starting GLX it makes a window
-// and a context of its own only to read GLX's extensions, and the GL reads every configuration
-// the server offers: a good part of the time to the first frame, which EGL does without. The
-// GL library, the driver and the picture are the same either way.
-const char* const kForceEglVariable = "SDL_VIDEO_X11_FORCE_EGL";
-
 // SDL opens an X input method for text entry, and Xlib's own then reads the locale's whole
 // compose table (thousands of lines, some 10 ms). A run reads no text, only key presses, which
 // come without it. An empty table in its place; a file the user named is left as it is.
 const char* const kComposeFileVariable = "XCOMPOSEFILE";
 const char* const kEmptyComposeFile = "/dev/null";
-const char* const kEglLibrary = "libEGL.so.1"; // the name SDL loads
 
 // Unless set to 1, SDL suspends the X server's screen saver (and with it DPMS) and asks the
 // desktop's session bus to inhibit idleness for as long as it runs.
@@ -506,33 +498,10 @@ std::uint32_t millisecondTicks()
     return static_cast<std::uint32_t>(milliseconds);
 }
 
-namespace
-{
-
-// SDL's EGL on X11 draws only into windows SDL makes itself, never into one it is handed
-// (SDL_WINDOWID), and unlike GLX it would go on where the server offers no OpenGL; told to use
-// EGL, SDL does not fall back to GLX. So only for SDL's own window on a server with GLX, where
-// the EGL library loads; it is left loaded, and SDL's own loading of it then costs nothing.
-bool eglCanStandInForGlx()
-{
-    if (std::getenv("SDL_WINDOWID") != nullptr || (userChoseDriver() && !sdlTriesFirst("x11")))
-        return false;
-    Display* display = desktopConnection();
-    int opcode = 0;
-    int eventBase = 0;
-    int errorBase = 0;
-    return display != nullptr && XQueryExtension(display, "GLX", &opcode, &eventBase, &errorBase) &&
-           dlopen(kEglLibrary, RTLD_LAZY | RTLD_LOCAL) != nullptr;
-}
-
-} // namespace
-
 void preferDirectOpenGlOutput()
 {
     setUnlessUserSet(kOpenGlScalingVariable, "0");
     setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
-    if (eglCanStandInForGlx())
-        setUnlessUserSet(kForceEglVariable, "1");
 }
 
 void letDisplaysSleep()
