@@ -29,7 +29,9 @@ const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 
 // SDL opens an X input method for text entry, and Xlib's own then reads the locale's whole
 // compose table (thousands of lines, some 10 ms). A run reads no text, only key presses, which
-// come without it. An empty table in its place; a file the user named is left as it is.
+// come without it. An empty table in its place, for X11 only: SDL's Wayland driver reads the
+// same variable through another library, which cannot read the null device and says so on
+// standard error. A file the user named is left as it is.
 const char* const kComposeFileVariable = "XCOMPOSEFILE";
 const char* const kEmptyComposeFile = "/dev/null";
 
@@ -501,7 +503,9 @@ std::uint32_t millisecondTicks()
 void preferDirectOpenGlOutput()
 {
     setUnlessUserSet(kOpenGlScalingVariable, "0");
-    setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
+    // With no driver named, SDL tries X11 first.
+    if (!userChoseDriver() || sdlTriesFirst("x11"))
+        setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
 }
 
 void letDisplaysSleep()
