@@ -52,6 +52,9 @@ int run(MetaballField& field, ContourRenderer& renderer, unsigned long hostWindo
         else
             setupDisplayInWindow(hostWindow);
         runFrameLoop(field, renderer, hostWindow == 0 ? RunOwner::User : RunOwner::HostDaemon);
+        // The user is back: nothing more is drawn, so the window goes before SDL's shutdown.
+        if (hostWindow == 0)
+            platform::hideWindowBeforeShutdown();
     }
     catch (const SDLError& error)
     {

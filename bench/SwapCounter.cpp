@@ -7,6 +7,8 @@
 // for scripts that wait for a number of frames.
 // Only the program being measured writes: processes it starts (a D-Bus launcher, say) inherit
 // the preload and these variables, and so do the tools a script runs, but they write nothing.
+// Other GL programs, measured beside it, are counted at their own GLX or EGL swaps: there the
+// program is the first process that swaps.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,7 +22,8 @@ namespace
 
 using SwapBuffers = void (*)();
 
-pid_t measuredProcess = 0; // 0 until the library finds itself in an SDL program
+pid_t measuredProcess = 0; // 0 until the library finds itself in an SDL program, or a GL swap
+bool sdlProgram = false;   // its swaps are counted at SDL's, whatever SDL calls underneath
 long long swaps = 0;
 long long firstSwap = 0;
 long long lastSwap = 0;
@@ -41,7 +44,8 @@ SwapBuffers nextSwapBuffers()
 // starting another program is a copy, not the program, and must not report its counts again.
 __attribute__((constructor)) void recogniseMeasuredProcess()
 {
-    if (nextSwapBuffers() != nullptr)
+    sdlProgram = nextSwapBuffers() != nullptr;
+    if (sdlProgram)
         measuredProcess = getpid();
 }
 
@@ -85,13 +89,8 @@ __attribute__((destructor)) void reportSwaps()
     appendToLog(line);
 }
 
-} // namespace
-
-extern "C" void SDL_GL_SwapBuffers()
+void noteSwap()
 {
-    static const SwapBuffers next = nextSwapBuffers();
-    if (next != nullptr)
-        next();
     lastSwap = nanosecondsNow();
     if (swaps++ == 0)
     {
@@ -101,4 +100,48 @@ extern "C" void SDL_GL_SwapBuffers()
         appendToLog(line);
     }
     publishCount();
+}
+
+// A swap of a GL program that is not an SDL one.
+void noteGlSwap()
+{
+    if (sdlProgram)
+        return;
+    if (measuredProcess == 0)
+        measuredProcess = getpid();
+    noteSwap();
+}
+
+template <typename Function> Function nextFunction(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" void SDL_GL_SwapBuffers()
+{
+    static const SwapBuffers next = nextSwapBuffers();
+    if (next != nullptr)
+        next();
+    noteSwap();
+}
+
+// The GLX and EGL types, as plain types of the same size: no GL headers needed.
+extern "C" void glXSwapBuffers(void* display, unsigned long drawable)
+{
+    using Swap = void (*)(void*, unsigned long);
+    static const Swap swap = nextFunction<Swap>("glXSwapBuffers");
+    if (swap != nullptr)
+        swap(display, drawable);
+    noteGlSwap();
+}
+
+extern "C" unsigned eglSwapBuffers(void* display, void* surface)
+{
+    using Swap = unsigned (*)(void*, void*);
+    static const Swap swap = nextFunction<Swap>("eglSwapBuffers");
+    const unsigned done = swap != nullptr ? swap(display, surface) : 0;
+    noteGlSwap();
+    return done;
 }

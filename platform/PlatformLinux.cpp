@@ -9,7 +9,9 @@
 // - the desktop's mode from SDL; swap control requested through SDL;
 // - the keyboard held on a connection of our own, its keys passed on to SDL;
 // - drawing into a screensaver daemon's window, watched for its size and its end;
-// - the displays left to sleep; an invisible fallback driver told from one that shows.
+// - the displays left to sleep; an invisible fallback driver told from one that shows;
+// - no compose table read at start (a run reads keys, never text); the window taken off the
+//   screen before SDL's shutdown, which would otherwise wait for a window manager.
 // Does not: a run per output (RunPerOutput.cpp, for Wayland); a plain window for spanning
 // (SDL's full-screen window covers the whole root); a swap call on the GL context (SDL makes
 // it); decorations, scaled outputs or the pointer's hold (Wayland's: PlatformWayland.cpp).
@@ -46,6 +48,14 @@ const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 
 // The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
 const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
+
+// SDL opens an X input method for text entry, and Xlib's own then reads the locale's whole
+// compose table (thousands of lines, some 10 ms). A run reads no text, only key presses, which
+// come without it. An empty table in its place, for X11 only: SDL's Wayland driver reads the
+// same variable through another library, which cannot read the null device and says so on
+// standard error. A file the user named is left as it is.
+const char* const kComposeFileVariable = "XCOMPOSEFILE";
+const char* const kEmptyComposeFile = "/dev/null";
 
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
 Display* watcher = nullptr;
@@ -423,6 +433,9 @@ void beforeVideoStarts(HostWindowId hostWindow)
     else
         drawIntoHostWindow(hostWindow);
     setUnlessUserSet(kOpenGlScalingVariable, "0");
+    // With no driver named, SDL tries X11 first.
+    if (!userChoseDriver() || sdlTriesFirst("x11"))
+        setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
     common::letDisplaysSleep();
 }
 
@@ -482,6 +495,19 @@ bool windowFollowsDesktop(int& width, int& height)
     width = root.width;
     height = root.height;
     return true;
+}
+
+// SDL's shutdown takes a full-screen window out of full screen before it destroys it, asking
+// the window manager and waiting up to 100 ms for the window to change; with no manager
+// nothing answers. A window already off the screen is taken out of full screen without asking.
+void hideWindowBeforeShutdown()
+{
+    SDL_SysWMinfo info;
+    if (!sdlWindow(info))
+        return;
+    Display* display = info.info.x11.display;
+    XWithdrawWindow(display, info.info.x11.window, DefaultScreen(display));
+    XSync(display, False);
 }
 
 bool holdKeyboard()
