@@ -123,12 +123,17 @@ HWND sdlWindow()
     return platform::common::sdlWindowInfo(info) ? info.window : nullptr;
 }
 
-// Where the top-left corner of SDL's drawing area lies on the desktop.
-bool sdlWindowOrigin(POINT& origin)
+// Where SDL's drawing area lies on the desktop, at the window's own size: the video surface
+// keeps the size SDL set, but the window follows the virtual screen as it grows.
+bool sdlWindowOnDesktop(platform::PixelRect& area)
 {
-    origin = POINT{0, 0};
+    POINT origin{0, 0};
+    RECT client{};
     const HWND window = sdlWindow();
-    return window != nullptr && ClientToScreen(window, &origin);
+    if (window == nullptr || !ClientToScreen(window, &origin) || !GetClientRect(window, &client))
+        return false;
+    area = platform::PixelRect{origin.x, origin.y, client.right, client.bottom};
+    return true;
 }
 
 // Classic SDL's full-screen mode covers the primary monitor, the one the GDI reports, and
@@ -271,13 +276,11 @@ bool pointerFirstSeenAsMotion()
 
 std::vector<PixelRect> monitorsOnWindow()
 {
-    POINT origin{};
-    const PixelRect surface = common::wholeVideoSurface();
-    if (!spanning || !sdlWindowOrigin(origin))
-        return {surface};
+    PixelRect window{};
+    if (!spanning || !sdlWindowOnDesktop(window))
+        return {common::wholeVideoSurface()};
     layoutSeen = currentLayout();
-    return common::monitorsOnWindow(desktopMonitors(),
-                                    PixelRect{origin.x, origin.y, surface.width, surface.height});
+    return common::monitorsOnWindow(desktopMonitors(), window);
 }
 
 // A monitor added, removed or resized changes the count or the rectangle around them all, as

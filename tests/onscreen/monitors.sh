@@ -286,12 +286,13 @@ checkChanges()
         changeMonitors xrandr --setmonitor THIRD 1280/339x720/190+2560+0 none
         ;;
     outputs)
-        # Back on smaller, then larger than at the start: the desktop grows past the window.
+        # Back on smaller, then larger and wholly beyond the window's first right edge (2304):
+        # the desktop grows past the window, and the monitor lies where the window was not.
         changeMonitors xrandr --output DUMMY1 --off
         xrandr --addmode DUMMY1 800x600 || fail "xrandr --addmode DUMMY1 800x600"
         changeMonitors xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0
         xrandr --addmode DUMMY1 1280x720 || fail "xrandr --addmode DUMMY1 1280x720"
-        changeMonitors xrandr --output DUMMY1 --mode 1280x720 --right-of DUMMY0
+        changeMonitors xrandr --output DUMMY1 --mode 1280x720 --pos 2400x0
         ;;
     *) fail "no changes for the layout $layout" ;;
     esac
