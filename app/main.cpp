@@ -47,13 +47,14 @@ int run(MetaballField& field, ContourRenderer& renderer, unsigned long hostWindo
     try
     {
         // Set up the display, then loop: input, time, update, draw, swap.
-        if (hostWindow == 0)
+        if (hostWindow == platform::kFullScreen)
             setupDisplay();
         else
             setupDisplayInWindow(hostWindow);
-        runFrameLoop(field, renderer, hostWindow == 0 ? RunOwner::User : RunOwner::HostDaemon);
+        runFrameLoop(field, renderer,
+                     hostWindow == platform::kFullScreen ? RunOwner::User : RunOwner::HostDaemon);
         // The user is back: nothing more is drawn, so the window goes before SDL's shutdown.
-        if (hostWindow == 0)
+        if (hostWindow == platform::kFullScreen)
             platform::hideWindowBeforeShutdown();
     }
     catch (const SDLError& error)
@@ -87,7 +88,7 @@ int main(int argc, char** argv)
     // Draw, or watch the runs: full screen where one window covers one output only, this
     // process starts a run per output, each a copy of it showing the scene made above, and
     // only watches them.
-    const bool fullScreen = hostWindow == 0;
+    const bool fullScreen = hostWindow == platform::kFullScreen;
     int result = 0;
     if (fullScreen && platform::startRunPerOutput() == platform::ProcessRole::WatchesRuns)
         result = platform::watchRunsUntilAllEnd();

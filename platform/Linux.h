@@ -7,6 +7,9 @@
 namespace platform::linuxshared
 {
 
+// The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless this is 0.
+inline constexpr const char* kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
+
 // True when the environment gives the variable a value that is not empty.
 bool isSet(const char* variable);
 

@@ -41,13 +41,11 @@ namespace
 {
 
 using platform::common::setUnlessUserSet;
+using platform::linuxshared::kOpenGlScalingVariable;
 using platform::linuxshared::sdlTriesFirst;
 
 // Drivers SDL falls back to when no display can be opened: they run, but nobody sees them.
 const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
-
-// The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
-const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 
 // SDL opens an X input method for text entry, and Xlib's own then reads the locale's whole
 // compose table (thousands of lines, some 10 ms). A run reads no text, only key presses, which

@@ -30,6 +30,7 @@ namespace
 
 using platform::common::setUnlessUserSet;
 using platform::linuxshared::isSet;
+using platform::linuxshared::kOpenGlScalingVariable;
 
 const char* const kVideoDriverVariable = "SDL_VIDEODRIVER";
 // Wayland first; X11 (Xwayland) should the compositor not let SDL in.
@@ -40,9 +41,6 @@ const char* const kDecorationLibraryVariable = "SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR
 
 // The SDL 1.2 API on SDL2 asks for buffers at the output's resolution only when this is 1.
 const char* const kOutputResolutionVariable = "SDL12COMPAT_HIGHDPI";
-
-// The SDL 1.2 API on SDL2 renders OpenGL modes off screen and scales them unless told not to.
-const char* const kOpenGlScalingVariable = "SDL12COMPAT_OPENGL_SCALING";
 
 // Where the SDL 1.2 API on SDL2 is the implementation, it hands out the SDL2 window behind the
 // video surface, and SDL2, which it loaded, tells how large that window's GL buffers are and
