@@ -2,7 +2,7 @@
 # install.sh BUILD_DIR: installs into a fresh prefix and checks what lands there: the program,
 # also in the hack directory, a manual page that renders without warnings and says what a user
 # needs, a settings file an XScreenSaver dialog can read, and a mate-screensaver theme file that
-# names the hack under that prefix.
+# names the hack under that prefix. VORNELLE_EMULATOR, where set, runs the installed program.
 set -u
 build=$1
 prefix=$(mktemp -d)
@@ -23,7 +23,7 @@ hack=$prefix/libexec/xscreensaver/vornelle
 theme=$prefix/share/applications/screensavers/vornelle.desktop
 
 [ -x "$program" ] || fail "no program at $program"
-"$program" /p || fail "the installed program, started without /s, did not end with 0"
+${VORNELLE_EMULATOR:-} "$program" /p || fail "the installed program, started without /s, did not end with 0"
 [ "$(readlink -f "$hack")" = "$(readlink -f "$program")" ] || fail "$hack is not the program"
 grep -qxF "Exec=$hack /s" "$theme" || fail "the theme file does not run $hack /s"
 grep -qxF "TryExec=$hack" "$theme" || fail "the theme file does not try $hack"

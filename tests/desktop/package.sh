@@ -1,13 +1,16 @@
 #!/bin/bash
-# package.sh SOURCE_DIR VERSION PACKAGE_ROOT: builds the Debian package from these sources with
-# scripts/package (lintian errors fail it there), checks what it says of itself and which files
-# it holds, unpacks it into PACKAGE_ROOT (a scratch root, kept for the mate-screensaver recipe)
-# and runs the program installed there: its argument rules without a display, then one run by
-# its hack-directory name on the X server named by DISPLAY, ended with SIGTERM.
+# package.sh SOURCE_DIR VERSION PACKAGE_ROOT [ARCH]: builds the Debian package for ARCH (default:
+# this machine's) from these sources with scripts/package (lintian errors fail it there), checks
+# what it says of itself and which files it holds, unpacks it into PACKAGE_ROOT (a scratch root,
+# kept for the mate-screensaver recipe) and runs the program installed there: its argument rules
+# without a display, then one run by its hack-directory name on the X server named by DISPLAY,
+# ended with SIGTERM. The program runs through VORNELLE_EMULATOR where that is set.
 set -u
 source=$1
 version=$2
 root=$3
+arch=${4:-$(dpkg --print-architecture)}
+emulator=${VORNELLE_EMULATOR:-}
 work=$(mktemp -d)
 saverPid=""
 trap 'kill $saverPid 2>/dev/null; rm -rf "$work"' EXIT
@@ -22,19 +25,20 @@ fail() {
     failures=$((failures + 1))
 }
 
-if ! "$source/scripts/package" "$work" >"$work/package.log" 2>&1; then
+if ! "$source/scripts/package" --arch "$arch" "$work" >"$work/package.log" 2>&1; then
     cat "$work/package.log"
     echo "FAIL: scripts/package"
     exit 1
 fi
 grep -E '^[EWIPX]: ' "$work/package.log" # lintian's remarks, if any
-deb=$work/vornelle_${version}_$(dpkg --print-architecture).deb
+deb=$work/vornelle_${version}_$arch.deb
 [ -f "$deb" ] || { echo "FAIL: no $(basename "$deb"), only: $(ls "$work")"; exit 1; }
 
 # --- What the package says of itself. Depends comes from the libraries the program links.
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = vornelle ] || fail "Package is [$(field Package)]"
 [ "$(field Version)" = "$version" ] || fail "Version [$(field Version)], the sources say $version"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is [$(field Architecture)]"
 [ "$(field Section)" = x11 ] || fail "Section is [$(field Section)]"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 field Description | grep -q screensaver || fail "Description [$(field Description)]"
@@ -88,8 +92,8 @@ grep -q '^License: ' "$root/usr/share/doc/vornelle/copyright" ||
 expectRun() {
     local expectedStatus=$1 expectedError=$2 status=0
     shift 2
-    env -u DISPLAY -u WAYLAND_DISPLAY -u XSCREENSAVER_WINDOW "$@" >"$work/out" 2>"$work/err" ||
-        status=$?
+    env -u DISPLAY -u WAYLAND_DISPLAY -u XSCREENSAVER_WINDOW $emulator "$@" \
+        >"$work/out" 2>"$work/err" || status=$?
     [ "$status" = "$expectedStatus" ] || fail "$*: status $status, expected $expectedStatus"
     [ "$(cat "$work/err")" = "$expectedError" ] || fail "$*: stderr [$(cat "$work/err")]"
     [ -s "$work/out" ] && fail "$*: wrote to stdout [$(cat "$work/out")]"
@@ -104,7 +108,7 @@ malformed='is not a window id (expected a number such as 0x2a00007)'
 expectRun 255 "vornelle: --window-id \"banana\" $malformed" "$program" /s --window-id banana
 
 # --- One real run, by the name mate-screensaver uses, on the X server.
-"$hack" /s 2>"$work/run.err" &
+$emulator "$hack" /s 2>"$work/run.err" &
 saverPid=$!
 for _ in $(seq 600); do
     xdotool search --onlyvisible --name '^Vornelle$' >/dev/null 2>&1 && break

@@ -1,12 +1,17 @@
 // Every way the field can be evaluated gives, to the bit, what the plain loop gives: the
 // shipped evaluate and evaluateRow behind ScalarField, and each row implementation this CPU can
-// run on its own.
+// run on its own. And a seed gives the same frames on every CPU: their hashes match those
+// another build wrote (VORNELLE_FIELD_HASHES_WRITE names the file one build writes, and
+// VORNELLE_FIELD_HASHES the file another build compares with).
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -114,6 +119,69 @@ void compareLattice(Comparison& comparison)
     }
 }
 
+// FNV-1a, 64 bits, over the bytes of what it is given.
+class BitsHash
+{
+public:
+    template <typename T> void add(const T* items, std::size_t count)
+    {
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(items);
+        for (std::size_t i = 0; i < sizeof(T) * count; ++i)
+            hash = (hash ^ bytes[i]) * 0x100000001b3u;
+    }
+    std::uint64_t value() const { return hash; }
+
+private:
+    std::uint64_t hash = 0xcbf29ce484222325u;
+};
+
+// One line per seed and stretch of frames: the hashes of the metaballs' whole state, of every
+// lattice row through evaluateRow, and of one lattice row a frame (a different one each time)
+// through evaluate.
+std::vector<std::string> frameHashes()
+{
+    const unsigned seeds[] = {1u, 4242u, 987654321u};
+    const int frames = 300, framesPerLine = 50;
+    float xs[68];
+    for (int column = 0; column < 68; ++column)
+        xs[column] = static_cast<float>(-500 + 15 * column);
+
+    std::vector<std::string> lines;
+    for (unsigned seed : seeds)
+    {
+        std::srand(seed);
+        MetaballField field;
+        const ScalarField& shipped = field;
+        BitsHash positions, rows, points;
+        for (int frame = 0; frame < frames; ++frame)
+        {
+            field.update(frame % 10 == 9 ? 0.5f : 1.0f / 60.0f);
+            positions.add(&field.metaball(0), MetaballField::count);
+            FieldSample samples[68];
+            for (int row = 0; row < 68; ++row)
+            {
+                shipped.evaluateRow(xs[row], xs, 68, samples);
+                rows.add(samples, 68);
+            }
+            const float y = xs[frame % 68];
+            for (float x : xs)
+            {
+                const FieldSample sample = shipped.evaluate(Vec2{x, y});
+                points.add(&sample, 1);
+            }
+            if ((frame + 1) % framesPerLine == 0)
+            {
+                std::ostringstream line;
+                line << "seed " << seed << " frames " << frame + 1 - framesPerLine << ".." << frame
+                     << std::hex << ": positions " << positions.value() << " evaluateRow "
+                     << rows.value() << " evaluate " << points.value();
+                lines.push_back(line.str());
+            }
+        }
+    }
+    return lines;
+}
+
 void placeAt(Metaball& ball, float x, float y)
 {
     ball.x = x;
@@ -182,6 +250,30 @@ TEST(FieldBits, PointsOnCentresAndOddPlacesMatchThePlainLoop)
     EXPECT_TRUE(std::isinf(field.evaluate(Vec2{0.0f, 0.0f}).value));
 
     EXPECT_EQ(comparison.differences(), 0);
+}
+
+TEST(FieldBits, FramesHashAsAnotherBuildWrote)
+{
+    const std::vector<std::string> lines = frameHashes();
+    if (const char* path = std::getenv("VORNELLE_FIELD_HASHES_WRITE"))
+    {
+        std::ofstream out(path);
+        for (const std::string& line : lines)
+            out << line << "\n";
+        ASSERT_TRUE(out.good()) << "cannot write " << path;
+    }
+    const char* path = std::getenv("VORNELLE_FIELD_HASHES");
+    if (!path)
+        GTEST_SKIP() << "no other build's hashes to compare with (VORNELLE_FIELD_HASHES)";
+    std::ifstream in(path);
+    ASSERT_TRUE(in.good()) << "cannot read " << path;
+    std::vector<std::string> expected;
+    for (std::string line; std::getline(in, line);)
+        expected.push_back(line);
+    ASSERT_EQ(lines.size(), expected.size()) << path;
+    // The first line that differs says which seed and frames went another way.
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        ASSERT_EQ(lines[i], expected[i]);
 }
 
 // The comparisons above cover only the ways that run here. A build that left its vector
