@@ -10,8 +10,8 @@
 // - the keyboard held on a connection of our own, its keys passed on to SDL;
 // - drawing into a screensaver daemon's window, watched for its size and its end;
 // - the displays left to sleep; an invisible fallback driver told from one that shows;
-// - no compose table read at start (a run reads keys, never text); the window taken off the
-//   screen before SDL's shutdown, which would otherwise wait for a window manager.
+// - no compose table read at start (a run reads keys, never text); no D-Bus for SDL; the window
+//   taken off the screen before SDL's shutdown, which would otherwise wait for a window manager.
 // Does not: a run per output (RunPerOutput.cpp, for Wayland); a plain window for spanning
 // (SDL's full-screen window covers the whole root); a swap call on the GL context (SDL makes
 // it); decorations, scaled outputs or the pointer's hold (Wayland's: PlatformWayland.cpp).
@@ -54,6 +54,14 @@ const char* const kInvisibleDrivers[] = {"offscreen", "dummy", "caca", "aalib"};
 // standard error. A file the user named is left as it is.
 const char* const kComposeFileVariable = "XCOMPOSEFILE";
 const char* const kEmptyComposeFile = "/dev/null";
+
+// SDL connects to the session bus at start, then through it to the system bus and the input
+// method's, for text entry and for keeping the screen awake: a run wants neither. With no
+// session bus running, D-Bus would even start one for the display, some 100 ms, and leave it
+// running after the run. An address of a kind D-Bus does not know fails at once, and SDL then
+// does without D-Bus. Any address the session had is for other programs, not SDL's to use here.
+const char* const kSessionBusVariable = "DBUS_SESSION_BUS_ADDRESS";
+const char* const kNoBus = "disabled:";
 
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
 Display* watcher = nullptr;
@@ -434,6 +442,8 @@ void beforeVideoStarts(HostWindowId hostWindow)
     // With no driver named, SDL tries X11 first.
     if (!userChoseDriver() || sdlTriesFirst("x11"))
         setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
+    const bool replace = true;
+    setenv(kSessionBusVariable, kNoBus, replace);
     common::letDisplaysSleep();
 }
 

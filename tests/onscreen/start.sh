@@ -1,8 +1,11 @@
 #!/bin/bash
-# Started with /s, the program shows one window named "Vornelle" that covers the whole
-# screen at the screen's own depth.
+# start.sh VORNELLE [no-bus]: started with /s, the program shows one window named "Vornelle"
+# that covers the whole screen at the screen's own depth. no-bus: in a session that names no
+# session bus, where D-Bus would launch one for the display (dbus-x11), the run launches none.
 . "$(dirname "$0")/lib.sh"
+session=${2:-}
 
+[ "$session" != no-bus ] || unset DBUS_SESSION_BUS_ADDRESS
 startSaverOnScreen
 window=$(saverWindow)
 
@@ -25,4 +28,8 @@ windows=$(xdotool search --onlyvisible --name '^Vornelle$' | wc -l)
 
 xdotool key Escape
 waitForExit 0
+# dbus-launch names this atom on the display for the bus it launches there.
+if [ "$session" = no-bus ] && ! xprop -root _DBUS_SESSION_BUS_ADDRESS | grep -q 'no such atom'; then
+    fail "a session bus was launched for the display"
+fi
 echo "PASS: one Vornelle window of $shown"
