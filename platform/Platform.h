@@ -120,8 +120,9 @@ struct FullScreenMode
 {
     DesktopMode mode; // the desktop's, or the whole desktop's over several monitors
     // True where one window over every monitor cannot be SDL's full-screen mode, which there
-    // covers one monitor only: the window is then an ordinary one without a frame
-    // (SDL_NOFRAME), which beforeVideoStarts placed over the whole desktop.
+    // covers one monitor only, or where that mode would wait for a window manager's answer that
+    // never comes: the window is then an ordinary one without a frame (SDL_NOFRAME), which
+    // beforeVideoStarts placed over the whole desktop.
     bool plainWindow;
 };
 FullScreenMode fullScreenMode();
@@ -141,8 +142,8 @@ HostWindowLookup hostWindowMode(HostWindowId window, DesktopMode& mode);
 // --- Right after SDL_SetVideoMode, with its GL context current.
 
 // Makes the swap interval call where it is one on the context rather than a request SDL makes
-// for us. Full screen: puts a plain window over several monitors above every other window and
-// in front, with the keyboard's focus, as SDL does for a full-screen window; where the window
+// for us. Full screen: makes a plain window what SDL makes a full-screen one, above every other
+// window and in front with the keyboard's focus, and holding the pointer; where the window
 // system lets a window hold the pointer only through requests some of its servers mishandle
 // (Wayland), leaves the pointer free rather than held, which the SDL 1.2 API does in full
 // screen (the run only watches the pointer, and sees its motion either way).

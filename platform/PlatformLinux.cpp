@@ -4,17 +4,20 @@
 // - standard streams on /dev/null where they were closed; the seed from the monotonic clock;
 // - the process's end, at once and with status 1, when the X server goes (the compositor's end
 //   is PlatformWayland.cpp's);
-// - one full-screen window over every monitor (RandR's monitors, else Xinerama's screens), kept
-//   out of the window manager's hands and resized as the desktop grows or shrinks;
+// - SDL's full-screen window where a window manager makes one monitor full screen; elsewhere
+//   one plain window over every monitor (RandR's monitors, else Xinerama's screens), kept out
+//   of the window manager's hands, holding the pointer as a full-screen one does, and resized
+//   as the desktop grows or shrinks;
 // - the desktop's mode from SDL; swap control requested through SDL;
 // - the keyboard held on a connection of our own, its keys passed on to SDL;
 // - drawing into a screensaver daemon's window, watched for its size and its end;
 // - the displays left to sleep; an invisible fallback driver told from one that shows;
 // - no compose table read at start (a run reads keys, never text); no D-Bus for SDL; the window
 //   taken off the screen before SDL's shutdown, which would otherwise wait for a window manager.
-// Does not: a run per output (RunPerOutput.cpp, for Wayland); a plain window for spanning
-// (SDL's full-screen window covers the whole root); a swap call on the GL context (SDL makes
-// it); decorations, scaled outputs or the pointer's hold (Wayland's: PlatformWayland.cpp).
+// Does not: a run per output (RunPerOutput.cpp, for Wayland); SDL's full-screen mode where it
+// covers one monitor only or waits for a window manager that is not there; a swap call on the
+// GL context (SDL makes it); decorations, scaled outputs or the pointer's hold (Wayland's:
+// PlatformWayland.cpp).
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -77,6 +80,8 @@ XErrorHandler reportXError = nullptr;
 const char* const kWholeRootSettings[] = {"SDL_VIDEO_X11_XRANDR", "SDL_VIDEO_X11_XINERAMA",
                                           "SDL_VIDEO_X11_XVIDMODE"};
 const char* const kOverrideRedirectSetting = "SDL_X11_FORCE_OVERRIDE_REDIRECT";
+// The SDL 1.2 API on SDL2 would make a frameless window of the desktop's size full screen.
+const char* const kPlainFramelessSetting = "SDL12COMPAT_FIX_BORDERLESS_FS_WIN";
 
 // RandR's monitors, which may split one output or join several, came with version 1.5.
 const int kRandrMonitorsVersion = 105;
@@ -354,6 +359,17 @@ void endProcessWhenDisplayLost()
     platform::linuxshared::endProcessWhenCompositorLost();
 }
 
+// A window manager holds the selection WM_Sn of the screen it manages.
+bool windowManagerRuns(Display* display)
+{
+    const std::string selection = "WM_S" + std::to_string(DefaultScreen(display));
+    return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
+}
+
+// Where SDL's full-screen window would not cover the whole desktop (several monitors, or none
+// that SDL can find), or where no window manager would answer SDL's request for full screen
+// (SDL waits 100 ms for the window to change), a plain window over the whole root, kept out of
+// the window manager's hands, takes its place.
 void spanEveryMonitor()
 {
     // With no driver named, SDL tries X11 first.
@@ -369,11 +385,12 @@ void spanEveryMonitor()
     // SDL takes its displays from RandR where the server offers it: with every output off (a
     // headless or remote server, a laptop with its lid shut) it would find none and not start.
     const bool sdlSeesWholeScreen = monitors.empty() && !offersRandr(display);
-    if (oneMonitorFillsDesktop || sdlSeesWholeScreen)
+    if ((oneMonitorFillsDesktop || sdlSeesWholeScreen) && windowManagerRuns(display))
         return;
     for (const char* setting : kWholeRootSettings)
         setUnlessUserSet(setting, "0");
     setUnlessUserSet(kOverrideRedirectSetting, "1");
+    setUnlessUserSet(kPlainFramelessSetting, "0");
     windowSpansDesktop = true;
 }
 
@@ -447,10 +464,11 @@ void beforeVideoStarts(HostWindowId hostWindow)
     common::letDisplaysSleep();
 }
 
-// SDL's full-screen window, kept out of the window manager's hands, covers the whole root.
+// The desktop's mode as SDL sees it: the whole root's where spanEveryMonitor made the window a
+// plain one over it.
 FullScreenMode fullScreenMode()
 {
-    const bool plainWindow = false;
+    const bool plainWindow = windowSpansDesktop;
     // SDL_SetVideoMode reads zeros as "the current mode".
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (info == nullptr)
@@ -458,8 +476,11 @@ FullScreenMode fullScreenMode()
     return {DesktopMode{info->current_w, info->current_h, info->vfmt->BitsPerPixel}, plainWindow};
 }
 
+// The pointer held for the plain window as the SDL 1.2 API holds it for a full-screen one.
 void afterVideoModeSet()
 {
+    if (windowSpansDesktop)
+        SDL_WM_GrabInput(SDL_GRAB_ON);
     linuxshared::leavePointerFree();
 }
 

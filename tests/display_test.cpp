@@ -12,6 +12,7 @@
 #include "app/FrameLoop.h"
 #include "app/Viewports.h"
 #include "field/MetaballField.h"
+#include "platform/Platform.h"
 #include "render/ContourRenderer.h"
 
 namespace
@@ -97,7 +98,9 @@ TEST_F(Display, OpensTheDesktopsOwnModeFullScreen)
     EXPECT_EQ(screen()->w, 1280);
     EXPECT_EQ(screen()->h, 720);
     EXPECT_TRUE(screen()->flags & SDL_OPENGL);
-    EXPECT_TRUE(screen()->flags & SDL_FULLSCREEN);
+    // SDL's full-screen mode, or a plain window of the desktop's size where that mode would not
+    // do: several monitors, or on X11 no window manager to answer it (this test's server has none).
+    EXPECT_EQ((screen()->flags & SDL_FULLSCREEN) != 0, !platform::fullScreenMode().plainWindow);
     int doubleBuffered = 0;
     SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered);
     EXPECT_EQ(doubleBuffered, 1);
