@@ -5,12 +5,14 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 binary=$root/build/vornelle
 counter=$root/build/bench/libvornelle_swap_counter.so
+floor=$root/build/bench/vornelle_glx_floor
 
 # build_for_measuring [PACKAGE...]: also installs the packages named.
 build_for_measuring() {
     "$root/scripts/install-deps" "$@"
     cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$root/build" --parallel 2 --target vornelle vornelle_swap_counter >/dev/null
+    cmake --build "$root/build" --parallel 2 --target vornelle vornelle_swap_counter \
+        vornelle_glx_floor >/dev/null
 }
 
 # Wall-clock nanoseconds, without starting a process.
