@@ -39,6 +39,14 @@ void letDisplaysSleep()
     setUnlessUserSet(kAllowScreenSaverVariable, "1");
 }
 
+// Read as SDL reads a yes or no: "0" and "false" are no, anything else yes.
+bool displaysMaySleep()
+{
+    const char* value = std::getenv(kAllowScreenSaverVariable);
+    return value == nullptr || value[0] == '\0' ||
+           (SDL_strcmp(value, "0") != 0 && SDL_strcasecmp(value, "false") != 0);
+}
+
 PixelRect wholeVideoSurface()
 {
     const SDL_Surface* surface = SDL_GetVideoSurface();

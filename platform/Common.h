@@ -19,6 +19,10 @@ void setUnlessUserSet(const char* variable, const char* value);
 // screensaver left running all night would then keep the displays lit.
 void letDisplaysSleep();
 
+// False where the user asked SDL to hold the screen saver and power saving off after all
+// (SDL_VIDEO_ALLOW_SCREENSAVER=0), which SDL also does through the desktop's own services.
+bool displaysMaySleep();
+
 // The video surface as a rectangle at 0,0; empty before the mode is set.
 PixelRect wholeVideoSurface();
 

@@ -12,8 +12,9 @@
 // - the keyboard held on a connection of our own, its keys passed on to SDL;
 // - drawing into a screensaver daemon's window, watched for its size and its end;
 // - the displays left to sleep; an invisible fallback driver told from one that shows;
-// - no compose table read at start (a run reads keys, never text); no D-Bus for SDL; the window
-//   taken off the screen before SDL's shutdown, which would otherwise wait for a window manager.
+// - no compose table read at start (a run reads keys, never text); no D-Bus for SDL unless the
+//   user asked SDL to keep the screen awake; the window taken off the screen before SDL's
+//   shutdown, which would otherwise wait for a window manager.
 // Does not: a run per output (RunPerOutput.cpp, for Wayland); SDL's full-screen mode where it
 // covers one monitor only or waits for a window manager that is not there; a swap call on the
 // GL context (SDL makes it); decorations, scaled outputs or the pointer's hold (Wayland's:
@@ -59,10 +60,11 @@ const char* const kComposeFileVariable = "XCOMPOSEFILE";
 const char* const kEmptyComposeFile = "/dev/null";
 
 // SDL connects to the session bus at start, then through it to the system bus and the input
-// method's, for text entry and for keeping the screen awake: a run wants neither. With no
-// session bus running, D-Bus would even start one for the display, some 100 ms, and leave it
-// running after the run. An address of a kind D-Bus does not know fails at once, and SDL then
-// does without D-Bus. Any address the session had is for other programs, not SDL's to use here.
+// method's, for text entry and for keeping the screen awake: a run wants neither, unless the
+// user asked for the screen kept awake. With no session bus running, D-Bus would even start
+// one for the display, some 100 ms, and leave it running after the run. An address of a kind
+// D-Bus does not know fails at once, and SDL then does without D-Bus. Any address the session
+// had is for other programs, not SDL's to use here.
 const char* const kSessionBusVariable = "DBUS_SESSION_BUS_ADDRESS";
 const char* const kNoBus = "disabled:";
 
@@ -459,9 +461,10 @@ void beforeVideoStarts(HostWindowId hostWindow)
     // With no driver named, SDL tries X11 first.
     if (!userChoseDriver() || sdlTriesFirst("x11"))
         setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
-    const bool replace = true;
-    setenv(kSessionBusVariable, kNoBus, replace);
     common::letDisplaysSleep();
+    const bool replace = true;
+    if (common::displaysMaySleep())
+        setenv(kSessionBusVariable, kNoBus, replace);
 }
 
 // The desktop's mode as SDL sees it: the whole root's where spanEveryMonitor made the window a
