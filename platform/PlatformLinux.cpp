@@ -14,7 +14,8 @@
 // - the displays left to sleep; an invisible fallback driver told from one that shows;
 // - no compose table read at start (a run reads keys, never text); no D-Bus for SDL unless the
 //   user asked SDL to keep the screen awake; the window taken off the screen before SDL's
-//   shutdown, which would otherwise wait for a window manager.
+//   shutdown, which would otherwise wait for a window manager, and SDL's video left to the
+//   window system to free at exit.
 // Does not: a run per output (RunPerOutput.cpp, for Wayland); SDL's full-screen mode where it
 // covers one monitor only or waits for a window manager that is not there; a swap call on the
 // GL context (SDL makes it); decorations, scaled outputs or the pointer's hold (Wayland's:
@@ -67,6 +68,11 @@ const char* const kEmptyComposeFile = "/dev/null";
 // had is for other programs, not SDL's to use here.
 const char* const kSessionBusVariable = "DBUS_SESSION_BUS_ADDRESS";
 const char* const kNoBus = "disabled:";
+
+// SDL's shutdown of its video, at exit once the run is over and its window off the screen,
+// tears down the GL context, the window and the display connection one by one (some 8 ms of
+// every exit): the window system frees all of them the moment the process ends.
+const char* const kNoVideoShutdownSetting = "SDL12COMPAT_NO_QUIT_VIDEO";
 
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
 Display* watcher = nullptr;
@@ -461,6 +467,7 @@ void beforeVideoStarts(HostWindowId hostWindow)
     // With no driver named, SDL tries X11 first.
     if (!userChoseDriver() || sdlTriesFirst("x11"))
         setUnlessUserSet(kComposeFileVariable, kEmptyComposeFile);
+    setUnlessUserSet(kNoVideoShutdownSetting, "1");
     common::letDisplaysSleep();
     const bool replace = true;
     if (common::displaysMaySleep())
