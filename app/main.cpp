@@ -53,9 +53,6 @@ int run(MetaballField& field, ContourRenderer& renderer, unsigned long hostWindo
             setupDisplayInWindow(hostWindow);
         runFrameLoop(field, renderer,
                      hostWindow == platform::kFullScreen ? RunOwner::User : RunOwner::HostDaemon);
-        // The user is back: nothing more is drawn, so the window goes before SDL's shutdown.
-        if (hostWindow == platform::kFullScreen)
-            platform::hideWindowBeforeShutdown();
     }
     catch (const SDLError& error)
     {

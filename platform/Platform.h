@@ -186,13 +186,6 @@ bool windowFollowsDesktop(int& width, int& height);
 // to SDL as usual and it returns false; it tries again at the next call.
 bool holdKeyboard();
 
-// --- When the frame loop of a full-screen run has ended, before SDL shuts down at exit.
-
-// Takes the run's window off the screen at once, where SDL's shutdown would otherwise ask a
-// window manager to take it out of full screen and wait for an answer that, with no manager,
-// never comes (X11). Elsewhere it does nothing.
-void hideWindowBeforeShutdown();
-
 // --- Every frame of a run in a host window.
 
 // True once the watched host window has been destroyed: the run should end. When drawing into

@@ -13,9 +13,9 @@
 // - drawing into a screensaver daemon's window, watched for its size and its end;
 // - the displays left to sleep; an invisible fallback driver told from one that shows;
 // - no compose table read at start (a run reads keys, never text); no D-Bus for SDL unless the
-//   user asked SDL to keep the screen awake; the window taken off the screen before SDL's
-//   shutdown, which would otherwise wait for a window manager, and SDL's video left to the
-//   window system to free at exit.
+//   user asked SDL to keep the screen awake; SDL's video left to the window system to free at
+//   exit, where SDL's shutdown would take the window out of full screen and wait for a window
+//   manager to answer.
 // Does not: a run per output (RunPerOutput.cpp, for Wayland); SDL's full-screen mode where it
 // covers one monitor only or waits for a window manager that is not there; a swap call on the
 // GL context (SDL makes it); decorations, scaled outputs or the pointer's hold (Wayland's:
@@ -69,9 +69,10 @@ const char* const kEmptyComposeFile = "/dev/null";
 const char* const kSessionBusVariable = "DBUS_SESSION_BUS_ADDRESS";
 const char* const kNoBus = "disabled:";
 
-// SDL's shutdown of its video, at exit once the run is over and its window off the screen,
-// tears down the GL context, the window and the display connection one by one (some 8 ms of
-// every exit): the window system frees all of them the moment the process ends.
+// SDL's shutdown of its video, at exit once the run is over, takes a full-screen window out of
+// full screen, asking the window manager and waiting for its answer, then tears down the GL
+// context, the window and the display connection one by one (some 8 ms of every exit, 100 ms
+// where no manager answers): the window system frees all of them the moment the process ends.
 const char* const kNoVideoShutdownSetting = "SDL12COMPAT_NO_QUIT_VIDEO";
 
 // The host window, watched through a connection of our own: SDL's events are SDL's to read.
@@ -408,9 +409,10 @@ void drawIntoHostWindow(platform::HostWindowId window)
     setenv("SDL_WINDOWID", std::to_string(window).c_str(), replace);
     // Without this the SDL 1.2 API on SDL2 cannot make an OpenGL context for a foreign window.
     setenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL", "1", replace);
-    // Set before SDL starts, SDL's own handler passes every error on to this one, and SDL puts
-    // this one back, not Xlib's, before it closes its connection at exit: errors that a window
-    // taken away leaves behind in the GL may arrive only then.
+    // Set before SDL starts, SDL's own handler passes every error on to this one, and, where its
+    // shutdown runs at all (the user may ask for it), SDL puts this one back, not Xlib's, before
+    // it closes its connection at exit: errors that a window taken away leaves behind in the GL
+    // may arrive only then.
     reportXError = XSetErrorHandler(quietAboutHostWindow);
 }
 
@@ -534,19 +536,6 @@ bool windowFollowsDesktop(int& width, int& height)
     width = root.width;
     height = root.height;
     return true;
-}
-
-// SDL's shutdown takes a full-screen window out of full screen before it destroys it, asking
-// the window manager and waiting up to 100 ms for the window to change; with no manager
-// nothing answers. A window already off the screen is taken out of full screen without asking.
-void hideWindowBeforeShutdown()
-{
-    SDL_SysWMinfo info;
-    if (!sdlWindow(info))
-        return;
-    Display* display = info.info.x11.display;
-    XWithdrawWindow(display, info.info.x11.window, DefaultScreen(display));
-    XSync(display, False);
 }
 
 bool holdKeyboard()

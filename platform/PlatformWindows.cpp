@@ -13,8 +13,9 @@
 // when the display goes (no connection another program can take away); an invisible driver's
 // check (SDL's dummy driver starts only when named); the keyboard's hold (Windows gives the keys
 // to a screensaver on top); following the desktop from SDL's full-screen mode on one monitor;
-// scaling, decorations or the pointer's hold (classic SDL needs no setting for them); hiding the
-// window before SDL's shutdown (SDL leaves full screen there without waiting on anyone).
+// scaling, decorations or the pointer's hold (classic SDL needs no setting for them); a
+// shutdown of SDL's video left to the system (SDL leaves full screen there without waiting on
+// anyone).
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -320,9 +321,6 @@ bool holdKeyboard()
 {
     return false;
 }
-
-// SDL leaves full screen here without waiting on anyone.
-void hideWindowBeforeShutdown() {}
 
 bool hostWindowGone()
 {
